@@ -1,0 +1,81 @@
+#include <thread>
+
+#include "app/app.h"
+#include "app/window.h"
+#include "screen/clock.h"
+#include "screen/errors.h"
+#include "screen/frames.h"
+#include "screen/runtime.h"
+#include "screen/x11_message_box.h"
+
+namespace ws {
+
+namespace {
+
+void program_thread_entry(Runtime* rt, ProgramProcedure procedure) {
+  try {
+    procedure(*rt);
+  } catch (const ProgramParked&) {
+  }
+  // The thread ends parked: the frame thread ends the process.
+  for (;;) sleep_real_ms(16);
+}
+
+}  // namespace
+
+void run_exit_sequence(Runtime& rt) {
+  rt.state.stop_requested.store(1, std::memory_order_seq_cst);
+  rt.state.event_pending.store(1, std::memory_order_seq_cst);
+  while (rt.state.exit_handshake.load(std::memory_order_acquire) != 3) sleep_real_ms(16);
+  // No files are open; the window goes with the process.
+  rt.process.end_process(0);
+  for (;;) sleep_real_ms(16);
+}
+
+void frame_thread_loop(Runtime& rt) {
+  bool building_pass = false;
+  for (;;) {
+    if (rt.state.close_request.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
+    sleep_real_ms(15);
+    sleep_real_ms(1);
+    if (rt.state.program_ended.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
+    building_pass = !building_pass;
+    if (building_pass)
+      build_frame(rt);
+    else
+      report_lock_keys(rt);
+  }
+}
+
+void timer_thread_loop(Runtime& rt) {
+  for (;;) {
+    // No timed event is ever active in this program.
+    sleep_real_ms(1);
+    if (rt.state.stop_requested.load(std::memory_order_acquire) != 0) {
+      rt.state.exit_handshake.fetch_or(2, std::memory_order_acq_rel);
+      return;
+    }
+  }
+}
+
+void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
+  static SteadyClock clock;
+  static ExitProcess process;
+  static MessageBoxPresenter* x11_boxes = make_x11_message_boxes();
+  static LoggingMessageBox boxes(x11_boxes);
+  static Runtime rt(clock, boxes, process);
+
+  // The window is resizable: a size change by the user is not undone.
+  rt.window.window_snap_back.store(false, std::memory_order_relaxed);
+  record_keyboard_state_at_start(rt);
+  rt.key_ring.clear();
+
+  std::thread(program_thread_entry, &rt, procedure).detach();
+  std::thread(timer_thread_loop, std::ref(rt)).detach();
+  rt.state.frame_thread_running.store(true, std::memory_order_release);
+  std::thread(frame_thread_loop, std::ref(rt)).detach();
+
+  run_window(rt, argc, argv);
+}
+
+}  // namespace ws

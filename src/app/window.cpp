@@ -1,0 +1,15 @@
+#include "app/window.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "screen/runtime.h"
+
+namespace ws {
+void run_window(Runtime&, int, char**) {
+  std::fprintf(stderr, "winding-scheme: the window is not built yet\n");
+  std::exit(1);
+}
+void record_keyboard_state_at_start(Runtime&) {}
+void report_lock_keys(Runtime&) {}
+}  // namespace ws

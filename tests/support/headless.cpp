@@ -1,0 +1,150 @@
+#include "support/headless.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "screen/errors.h"
+#include "screen/font.h"
+#include "screen/keyboard.h"
+#include "screen/png_writer.h"
+
+namespace ws::test {
+
+int64_t VirtualClock::ticks_ms() {
+  const int64_t ms = now_us / 1000 + raw_offset_ms;
+  return static_cast<int32_t>(static_cast<uint32_t>(ms));
+}
+
+void VirtualClock::sleep_ms(int64_t ms) {
+  if (record_sleeps) sleeps.push_back(ms);
+  now_us += ms <= 0 ? 10 : ms * 1000;
+  if (on_advance) on_advance();
+}
+
+BoxAnswer ScriptedBoxes::show(const std::string& caption, const std::string& text, BoxKind kind) {
+  shown.push_back({caption, text, kind});
+  if (on_show) on_show(shown.back());
+  if (kind == BoxKind::Ok) return BoxAnswer::Ok;
+  if (answers.empty()) return default_answer;
+  const BoxAnswer a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+Headless::Headless() : rt(clock, boxes, process) {
+  clock.on_advance = [this] { advance(); };
+}
+
+void Headless::at(int64_t ms, std::function<void()> fn) {
+  Event e{ms * 1000, std::move(fn)};
+  auto pos = std::upper_bound(events_.begin(), events_.end(), e.at_us,
+                              [](int64_t t, const Event& x) { return t < x.at_us; });
+  events_.insert(pos, std::move(e));
+}
+
+void Headless::press_at(int64_t ms, int32_t code) {
+  at(ms, [this, code] {
+    handle_key_press(rt, code);
+    handle_key_release(rt, code);
+  });
+}
+
+int64_t Headless::type(const std::string& text, int64_t start_ms, int64_t spacing_ms) {
+  int64_t t = start_ms;
+  for (unsigned char c : text) {
+    press_at(t, c);
+    t += spacing_ms;
+  }
+  return t;
+}
+
+void Headless::close_at(int64_t ms) {
+  at(ms, [this] { rt.state.close_request.fetch_or(1); });
+}
+
+void Headless::advance() {
+  while (!events_.empty() && events_.front().at_us <= clock.now_us) {
+    auto fn = std::move(events_.front().fn);
+    events_.erase(events_.begin());
+    fn();
+  }
+  if (!timed_out_ && clock.now_us > limit_us_) {
+    timed_out_ = true;
+    rt.state.close_request.fetch_or(1);
+  }
+  // The frame thread's exit sequence, as far as the program thread sees it.
+  if ((rt.state.close_request.load() != 0 || rt.state.program_ended.load() != 0) &&
+      rt.state.stop_requested.load() == 0) {
+    rt.state.stop_requested.store(1);
+    rt.state.event_pending.store(1);
+  }
+}
+
+RunEnd Headless::run(const std::function<void(Runtime&)>& procedure, int64_t limit_ms) {
+  limit_us_ = clock.now_us + limit_ms * 1000;
+  timed_out_ = false;
+  RunEnd end = RunEnd::Returned;
+  try {
+    procedure(rt);
+  } catch (const ProgramParked&) {
+    end = RunEnd::Parked;
+  } catch (const ProcessEnded& e) {
+    exit_code = e.code;
+    end = RunEnd::ProcessEnded;
+  }
+  if (end == RunEnd::Parked) exit_code = 0;
+  return timed_out_ ? RunEnd::TimedOut : end;
+}
+
+namespace {
+
+bool cell_bits(const ScreenPage& page, int row, int column, uint8_t bits[16], int& colour) {
+  colour = -1;
+  bool any = false;
+  for (int y = 0; y < 16; ++y) {
+    bits[y] = 0;
+    for (int x = 0; x < 8; ++x) {
+      const int c = page.pixel((column - 1) * 8 + x, (row - 1) * 16 + y);
+      if (c != 0) {
+        bits[y] |= static_cast<uint8_t>(0x80 >> x);
+        colour = c;
+        any = true;
+      }
+    }
+  }
+  return any;
+}
+
+}  // namespace
+
+char cell_char(const ScreenPage& page, int row, int column) {
+  uint8_t bits[16];
+  int colour;
+  if (!cell_bits(page, row, column, bits, colour)) return ' ';
+  for (int g = 32; g < 127; ++g) {
+    if (std::equal(bits, bits + 16, kPageFont[g])) return static_cast<char>(g);
+  }
+  return '?';
+}
+
+int cell_colour(const ScreenPage& page, int row, int column) {
+  uint8_t bits[16];
+  int colour;
+  cell_bits(page, row, column, bits, colour);
+  return colour;
+}
+
+std::string row_text(const ScreenPage& page, int row, int from, int to) {
+  std::string s;
+  for (int c = from; c <= to; ++c) s += cell_char(page, row, c);
+  return s;
+}
+
+std::string dump_page(const ScreenPage& page, const std::string& name) {
+  const char* dir = std::getenv("TEST_OUTPUT_DIR");
+  const std::string path = std::string(dir ? dir : "/tmp") + "/" + name + ".png";
+  write_page_png(page, path);
+  return path;
+}
+
+}  // namespace ws::test
