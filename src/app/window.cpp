@@ -10,6 +10,4 @@ void run_window(Runtime&, int, char**) {
   std::fprintf(stderr, "winding-scheme: the window is not built yet\n");
   std::exit(1);
 }
-void record_keyboard_state_at_start(Runtime&) {}
-void report_lock_keys(Runtime&) {}
 }  // namespace ws

@@ -33,7 +33,20 @@ struct KeyboardState {
   bool scroll_lock_on = false;  // guarded by mutex
 };
 
+// Modifier bits of a key event, as the window library reports them.
+constexpr int kModShift = 1, kModCtrl = 2, kModAlt = 4;
+
+// Window thread: the window library's keyboard callbacks.
+void on_key_down(Runtime& rt, unsigned char character, int modifiers);
+void on_key_up(Runtime& rt, unsigned char character, int modifiers);
+void on_special_key_down(Runtime& rt, int library_key);
+void on_special_key_up(Runtime& rt, int library_key);
+
 void handle_key_press(Runtime& rt, int32_t code);
 void handle_key_release(Runtime& rt, int32_t code);
+
+// Frame thread (every pass without frame building): the lock toggles as the
+// keyboard shows them now; changes are reported as presses and releases.
+void report_lock_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock);
 
 }  // namespace ws

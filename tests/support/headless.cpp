@@ -58,6 +58,15 @@ int64_t Headless::type(const std::string& text, int64_t start_ms, int64_t spacin
   return t;
 }
 
+int64_t Headless::enqueue(const std::string& text, int64_t start_ms, int64_t spacing_ms) {
+  int64_t t = start_ms;
+  for (unsigned char c : text) {
+    at(t, [this, c] { rt.key_ring.push(KeyPair{c, 0}); });
+    t += spacing_ms;
+  }
+  return t;
+}
+
 void Headless::close_at(int64_t ms) {
   at(ms, [this] { rt.state.close_request.fetch_or(1); });
 }

@@ -73,6 +73,9 @@ class Headless {
   // Types each byte of text, the first at start_ms, then every spacing_ms.
   // Returns the time after the last key.
   int64_t type(const std::string& text, int64_t start_ms, int64_t spacing_ms = 20);
+  // Puts the bytes of text straight into the key ring (character, scan 0),
+  // bypassing the key handling; the first at start_ms, then every spacing_ms.
+  int64_t enqueue(const std::string& text, int64_t start_ms, int64_t spacing_ms = 20);
   // The window's close button at a virtual time.
   void close_at(int64_t ms);
   // Runs fn at a virtual time (from inside a sleep of the program thread).
