@@ -1,3 +1,5 @@
+#include <X11/Xlib.h>
+
 #include <thread>
 
 #include "app/app.h"
@@ -59,6 +61,9 @@ void timer_thread_loop(Runtime& rt) {
 }
 
 void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
+  // Several threads talk to X (the window, message boxes, lock-key reads),
+  // each on a connection of its own.
+  XInitThreads();
   static SteadyClock clock;
   static ExitProcess process;
   static MessageBoxPresenter* x11_boxes = make_x11_message_boxes();

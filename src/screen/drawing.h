@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "screen/page.h"
 
 namespace ws {
 
@@ -11,12 +14,44 @@ struct Runtime;
 constexpr uint32_t kLineFirstPoint = 1, kLineColour = 8, kLineStyle = 16;
 constexpr uint32_t kCircleColour = 2;
 
+// A circle needing more rotation steps than this draws nothing: it bounds the
+// work of one call (about 2.7 million pixels of radius, far beyond anything
+// that can show on the page as more than a straight stroke).
+constexpr int64_t kMaxCircleSteps = int64_t{1} << 22;
+
 // A plain line (box 0) from (x1, y1) to (x2, y2). Colour from the mask's bit
-// 8 or the foreground; style (low 16 bits) from bit 16 or solid.
+// 8 or the foreground; style (low 16 bits) from bit 16 or solid. Does nothing
+// while an error is pending.
 void draw_line(Runtime& rt, float x1, float y1, float x2, float y2, int32_t colour, int32_t box,
                int32_t style, uint32_t given_mask);
-// A full circle; start, end and aspect are always absent (0) here.
+// A full circle; start, end and aspect are always absent (0) here. Does
+// nothing while an error is pending.
 void draw_circle(Runtime& rt, double x, double y, double r, int32_t colour, double start_angle,
                  double end_angle, double aspect, uint32_t given_mask);
+
+// A segment after clipping: both ends on the page, and the number of pixels a
+// walk from the true start would have taken to reach the clipped start.
+struct ClippedSegment {
+  int32_t x1, y1, x2, y2;
+  int32_t phase;
+};
+
+// Clips the segment between two rounded ends against the page's clip
+// rectangle. The ends are whole numbers held as doubles, so that ends beyond
+// the 32-bit range, infinities and NaNs clip without overflow (a NaN or an
+// infinite crossing is never accepted). Empty when nothing is left.
+std::optional<ClippedSegment> clip_segment(const ScreenPage& page, double x1, double y1,
+                                           double x2, double y2);
+
+// Rounds the ends (ties to even), clips, and walks the segment from its first
+// end to its second, writing the pixels whose style bit is set.
+void draw_styled_segment(ScreenPage& page, float x1, float y1, float x2, float y2,
+                         uint32_t colour, uint16_t style);
+
+// A pixel write that skips any pixel outside the clip rectangle.
+inline void plot_clipped_pixel(ScreenPage& page, int32_t x, int32_t y, uint32_t colour) {
+  if (x >= page.clip_left && x <= page.clip_right && y >= page.clip_top && y <= page.clip_bottom)
+    page.set_pixel(x, y, colour);
+}
 
 }  // namespace ws

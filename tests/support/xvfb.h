@@ -1,6 +1,151 @@
-// A private X server (Xvfb) with a window manager (openbox) for window tests.
+// A private X server (Xvfb) with a window manager (openbox) for window tests,
+// and helpers to start a program on it, find and drive its window and grab
+// its client area.
+//
+//   ws::test::XServer x;                       // Xvfb + openbox
+//   ASSERT_TRUE(x.ok()) << x.error();
+//   ws::test::Program p(x, WS_BINARY_DIR "/winding-scheme");
+//   auto w = x.wait_for_window_of(p, 5000);     // by _NET_WM_PID
+//   ASSERT_TRUE(w && x.wait_mapped(*w, 5000));
+//   x.request_close(*w);
+//   EXPECT_EQ(p.wait_exit(2000), 0);
+//
+// Both server processes are stopped by pid in the destructor (SIGTERM, then
+// SIGKILL), and they are also told to die with the test process should it
+// crash.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+typedef struct _XDisplay Display;
+
 namespace ws::test {
-// Filled in by the window-side work.
+
+using WindowId = unsigned long;
+
+struct Geometry {
+  int x = 0, y = 0;  // client area origin relative to the root window
+  int width = 0, height = 0;
+};
+
+// A picture of 0xRRGGBB values, rows top to bottom.
+struct RgbImage {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// The colour number 0..15 whose default palette value is rgb, or -1.
+int palette_index(uint32_t rgb);
+
+// Decodes an XWD dump (any header byte order, 8/16/24/32 bits per pixel,
+// true colour masks) into RGB. Nullopt when it is not a picture xwd writes.
+std::optional<RgbImage> decode_xwd(const std::string& bytes);
+
+class XServer;
+
+// A program started on an XServer (fork/exec, DISPLAY set), its standard
+// output and error captured. Killed (SIGKILL) in the destructor if it still
+// runs.
+class Program {
+ public:
+  // extra_env: "NAME=value" entries added to (or replacing in) the
+  // environment. display_override replaces DISPLAY (e.g. ":999").
+  Program(const XServer& server, const std::string& path, std::vector<std::string> args = {},
+          std::vector<std::string> extra_env = {},
+          std::optional<std::string> display_override = std::nullopt);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  pid_t pid() const { return pid_; }
+  bool started() const { return pid_ > 0; }
+  std::chrono::steady_clock::time_point start_time() const { return start_; }
+
+  // The exit code (128 + signal number when a signal ended it), or nullopt
+  // when the program still runs after timeout_ms.
+  std::optional<int> wait_exit(int timeout_ms);
+  // When the exit was seen (valid after wait_exit returned a code).
+  std::chrono::steady_clock::time_point exit_time() const { return exit_time_; }
+  bool running();
+  void kill();
+
+  std::string stdout_text() const;
+  std::string stderr_text() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> exit_code_;
+  std::chrono::steady_clock::time_point start_, exit_time_;
+  std::string out_path_, err_path_;
+};
+
+class XServer {
+ public:
+  // Starts Xvfb on a free display number with a screen of width x height x 24
+  // and GLX; then openbox when with_window_manager. ok() tells whether both
+  // came up.
+  explicit XServer(bool with_window_manager = true, int width = 1280, int height = 1024);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  bool ok() const { return ok_; }
+  const std::string& error() const { return error_; }
+  int number() const { return number_; }
+  std::string display() const { return ":" + std::to_string(number_); }
+  // A scratch directory removed with the server.
+  const std::string& work_dir() const { return work_dir_; }
+
+  // Runs a command with DISPLAY set; its exit code (-1 on timeout, when it is
+  // killed). Standard output goes to *out when given.
+  int run(const std::vector<std::string>& argv, int timeout_ms = 10000,
+          std::string* out = nullptr) const;
+
+  // Top-level client windows (those with WM_STATE under a frame, or direct
+  // children of the root without a window manager) whose title is title.
+  std::optional<WindowId> wait_for_window_titled(const std::string& title, int timeout_ms);
+  // The client window whose _NET_WM_PID is the program's pid.
+  std::optional<WindowId> wait_for_window_of(const Program& program, int timeout_ms);
+  bool wait_mapped(WindowId w, int timeout_ms);
+  // The title (_NET_WM_NAME, else WM_NAME), nullopt when the window is gone.
+  std::optional<std::string> title(WindowId w);
+  std::optional<Geometry> client_geometry(WindowId w);
+  // Polls until the client size is width x height; the last geometry seen.
+  std::optional<Geometry> wait_client_size(WindowId w, int width, int height, int timeout_ms);
+  // Polls until the geometry stays the same for stable_ms.
+  std::optional<Geometry> wait_geometry_settled(WindowId w, int stable_ms, int timeout_ms);
+
+  // xdotool windowactivate --sync W key --delay D keys...
+  bool send_keys(WindowId w, const std::vector<std::string>& keys, int delay_ms = 30);
+  // xdotool windowsize W width height: a resize the way a user's drag ends.
+  bool resize(WindowId w, int width, int height);
+  // xdotool windowmove W x y.
+  bool move(WindowId w, int x, int y);
+  // The window manager's close: a WM_DELETE_WINDOW client message.
+  bool request_close(WindowId w);
+  // xwd -id W -silent -nobdrs, decoded.
+  std::optional<RgbImage> grab(WindowId w);
+
+ private:
+  Display* connection();
+  bool start_xvfb(int width, int height);
+  bool start_window_manager();
+  std::vector<WindowId> client_windows();
+
+  bool ok_ = false;
+  std::string error_;
+  int number_ = -1;
+  pid_t xvfb_pid_ = -1;
+  pid_t wm_pid_ = -1;
+  std::string work_dir_;
+  Display* display_ = nullptr;
+};
+
 }  // namespace ws::test
