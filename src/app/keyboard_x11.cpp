@@ -1,7 +1,104 @@
+// The keyboard state as the X server keeps it: the modifier keys down at
+// start and the lock toggles, each read on a display connection of the
+// reading thread's own.
 #include "app/window.h"
+#include "screen/keyboard.h"
 #include "screen/runtime.h"
 
+// After the runtime's headers: X defines macros such as None.
+#include <GL/freeglut.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
 namespace ws {
-void record_keyboard_state_at_start(Runtime&) {}
-void report_lock_keys(Runtime&) {}
+
+static_assert(kLibF1 == GLUT_KEY_F1 && kLibF12 == GLUT_KEY_F12 && kLibLeft == GLUT_KEY_LEFT &&
+              kLibUp == GLUT_KEY_UP && kLibRight == GLUT_KEY_RIGHT && kLibDown == GLUT_KEY_DOWN &&
+              kLibPageUp == GLUT_KEY_PAGE_UP && kLibPageDown == GLUT_KEY_PAGE_DOWN &&
+              kLibHome == GLUT_KEY_HOME && kLibEnd == GLUT_KEY_END &&
+              kLibInsert == GLUT_KEY_INSERT && kLibNumLock == GLUT_KEY_NUM_LOCK &&
+              kLibBegin == GLUT_KEY_BEGIN && kLibDelete == GLUT_KEY_DELETE &&
+              kLibShiftL == GLUT_KEY_SHIFT_L && kLibShiftR == GLUT_KEY_SHIFT_R &&
+              kLibCtrlL == GLUT_KEY_CTRL_L && kLibCtrlR == GLUT_KEY_CTRL_R &&
+              kLibAltL == GLUT_KEY_ALT_L && kLibAltR == GLUT_KEY_ALT_R);
+static_assert(kModShift == GLUT_ACTIVE_SHIFT && kModCtrl == GLUT_ACTIVE_CTRL &&
+              kModAlt == GLUT_ACTIVE_ALT);
+
+namespace {
+
+// The locked-modifier bits of the three lock keys on a connection's keymap
+// (0 for a lock key that sets no modifier there).
+struct LockMasks {
+  unsigned caps = LockMask;
+  unsigned num = 0;
+  unsigned scroll = 0;
+};
+
+LockMasks lock_masks(Display* d) {
+  LockMasks m;
+  m.num = XkbKeysymToModifiers(d, XK_Num_Lock);
+  m.scroll = XkbKeysymToModifiers(d, XK_Scroll_Lock);
+  return m;
+}
+
+struct LockToggles {
+  bool caps, num, scroll;
+};
+
+// One round trip to the server.
+bool read_toggles(Display* d, const LockMasks& m, LockToggles& t) {
+  XkbStateRec state;
+  if (XkbGetState(d, XkbUseCoreKbd, &state) != Success) return false;
+  const unsigned locked = state.locked_mods;
+  t.caps = (locked & m.caps) != 0;
+  t.num = m.num != 0 && (locked & m.num) != 0;
+  t.scroll = m.scroll != 0 && (locked & m.scroll) != 0;
+  return true;
+}
+
+bool key_down(Display* d, const char keys[32], KeySym sym) {
+  const KeyCode code = XKeysymToKeycode(d, sym);
+  return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+}  // namespace
+
+void record_keyboard_state_at_start(Runtime& rt) {
+  Display* d = XOpenDisplay(nullptr);
+  if (d == nullptr) return;
+  KeyboardAtStart at_start;
+  char keys[32];
+  XQueryKeymap(d, keys);
+  at_start.left_shift = key_down(d, keys, XK_Shift_L);
+  at_start.right_shift = key_down(d, keys, XK_Shift_R);
+  at_start.left_ctrl = key_down(d, keys, XK_Control_L);
+  at_start.right_ctrl = key_down(d, keys, XK_Control_R);
+  at_start.left_alt = key_down(d, keys, XK_Alt_L);
+  at_start.right_alt = key_down(d, keys, XK_Alt_R);
+  LockToggles t;
+  if (read_toggles(d, lock_masks(d), t)) {
+    at_start.caps_lock = t.caps;
+    at_start.num_lock = t.num;
+    at_start.scroll_lock = t.scroll;
+  }
+  XCloseDisplay(d);
+  report_keyboard_at_start(rt, at_start);
+}
+
+void report_lock_keys(Runtime& rt) {
+  // Frame thread only: its connection is opened on the first pass and kept.
+  static Display* display = nullptr;
+  static bool opened = false;
+  static LockMasks masks;
+  if (!opened) {
+    opened = true;
+    display = XOpenDisplay(nullptr);
+    if (display != nullptr) masks = lock_masks(display);
+  }
+  if (display == nullptr) return;
+  LockToggles t;
+  if (read_toggles(display, masks, t)) report_lock_toggles(rt, t.caps, t.num, t.scroll);
+}
+
 }  // namespace ws

@@ -1,13 +1,276 @@
 #include "screen/keyboard.h"
 
+#include <optional>
+#include <utility>
+
+#include "screen/frames.h"
 #include "screen/runtime.h"
 
 namespace ws {
-void handle_key_press(Runtime&, int32_t) {}
-void handle_key_release(Runtime&, int32_t) {}
-void on_key_down(Runtime&, unsigned char, int) {}
-void on_key_up(Runtime&, unsigned char, int) {}
-void on_special_key_down(Runtime&, int) {}
-void on_special_key_up(Runtime&, int) {}
-void report_lock_toggles(Runtime&, bool, bool, bool) {}
+
+namespace {
+
+using Table = std::array<KeyCodeRow, 528>;
+
+constexpr int32_t extended(int scan) { return scan << 8; }
+
+constexpr void set_row(Table& t, int row, int scan, int32_t plain, int32_t shift, int32_t ctrl,
+                       int32_t alt) {
+  t[row][kColScan] = scan;
+  t[row][kColPlain] = plain;
+  t[row][kColShift] = shift;
+  t[row][kColCtrl] = ctrl;
+  t[row][kColAlt] = alt;
+}
+
+// A character key: plain and Shift give the character itself, as the window
+// library delivered it.
+constexpr void set_character(Table& t, int row, int scan, int32_t ctrl, int32_t alt) {
+  set_row(t, row, scan, row, row, ctrl, alt);
+}
+
+constexpr void set_special(Table& t, int scan, int plain, int shift, int ctrl, int alt) {
+  set_row(t, 256 + scan, scan, extended(plain), extended(shift), extended(ctrl), extended(alt));
+}
+
+constexpr Table make_key_code_table() {
+  Table t{};
+  for (int row = 0; row < 512; ++row) t[row][kColBase] = row < 256 ? row : (row - 256) << 8;
+
+  // Letters in alphabetical order, with the scan codes of their keys.
+  constexpr int kLetterScan[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17,
+                                   0x24, 0x25, 0x26, 0x32, 0x31, 0x18, 0x19, 0x10, 0x13,
+                                   0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
+  for (int i = 0; i < 26; ++i) {
+    const int scan = kLetterScan[i];
+    set_character(t, 'a' + i, scan, i + 1, extended(scan));
+    set_character(t, 'A' + i, scan, i + 1, extended(scan));
+  }
+
+  // The other printable keys: both characters of a key, its scan code, and
+  // what it gives with Ctrl and with Alt.
+  struct PrintableKey {
+    char plain, shifted;
+    int scan;
+    int32_t ctrl, alt;
+  };
+  constexpr PrintableKey kPrintable[] = {
+      {'1', '!', 0x02, 0, extended(0x78)},     {'2', '@', 0x03, extended(0x03), extended(0x79)},
+      {'3', '#', 0x04, 0, extended(0x7A)},     {'4', '$', 0x05, 0, extended(0x7B)},
+      {'5', '%', 0x06, 0, extended(0x7C)},     {'6', '^', 0x07, 0x1E, extended(0x7D)},
+      {'7', '&', 0x08, 0, extended(0x7E)},     {'8', '*', 0x09, 0, extended(0x7F)},
+      {'9', '(', 0x0A, 0, extended(0x80)},     {'0', ')', 0x0B, 0, extended(0x81)},
+      {'-', '_', 0x0C, 0x1F, extended(0x82)},  {'=', '+', 0x0D, 0, extended(0x83)},
+      {'[', '{', 0x1A, 0x1B, extended(0x1A)},  {']', '}', 0x1B, 0x1D, extended(0x1B)},
+      {'\\', '|', 0x2B, 0x1C, extended(0x2B)}, {';', ':', 0x27, 0, extended(0x27)},
+      {'\'', '"', 0x28, 0, extended(0x28)},    {'`', '~', 0x29, 0, extended(0x29)},
+      {',', '<', 0x33, 0, extended(0x33)},     {'.', '>', 0x34, 0, extended(0x34)},
+      {'/', '?', 0x35, 0, extended(0x35)},
+  };
+  for (const PrintableKey& k : kPrintable) {
+    set_character(t, static_cast<unsigned char>(k.plain), k.scan, k.ctrl, k.alt);
+    set_character(t, static_cast<unsigned char>(k.shifted), k.scan, k.ctrl, k.alt);
+  }
+
+  set_row(t, ' ', 0x39, 0x20, 0x20, 0x20, 0);
+  set_row(t, 13, 0x1C, 0x0D, 0x0D, 0x0A, 0);  // Enter
+  set_row(t, 8, 0x0E, 0x08, 0x08, 0x7F, extended(0x0E));  // Backspace
+  set_row(t, 9, 0x0F, 0x09, extended(0x0F), extended(0x94), 0);  // Tab
+  set_row(t, 27, 0x01, 0x1B, 0x1B, 0x1B, 0);  // Esc
+  // Control characters that X delivers without the Ctrl conversion to a
+  // letter: Linefeed (10) is Ctrl+Enter; 28..31 come from Ctrl with \ ] 6 -
+  // (and Ctrl+4..7 on X) and give what those keys give with Ctrl.
+  set_row(t, 10, 0x1C, 0x0A, 0x0A, 0x0A, 0);
+  set_row(t, 28, 0x2B, 0x1C, 0x1C, 0x1C, 0);
+  set_row(t, 29, 0x1B, 0x1D, 0x1D, 0x1D, 0);
+  set_row(t, 30, 0x07, 0x1E, 0x1E, 0x1E, 0);
+  set_row(t, 31, 0x0C, 0x1F, 0x1F, 0x1F, 0);
+
+  // Function and cursor keys: scan codes plain, with Shift, Ctrl and Alt.
+  for (int i = 0; i < 10; ++i) set_special(t, 0x3B + i, 0x3B + i, 0x54 + i, 0x5E + i, 0x68 + i);
+  set_special(t, 0x85, 0x85, 0x85, 0x89, 0x8B);  // F11
+  set_special(t, 0x86, 0x86, 0x86, 0x8A, 0x8C);  // F12
+  set_special(t, 0x47, 0x47, 0x47, 0x77, 0x97);  // Home
+  set_special(t, 0x48, 0x48, 0x48, 0x8D, 0x98);  // Up
+  set_special(t, 0x49, 0x49, 0x49, 0x84, 0x99);  // Page Up
+  set_special(t, 0x4B, 0x4B, 0x4B, 0x73, 0x9B);  // Left
+  set_special(t, 0x4D, 0x4D, 0x4D, 0x74, 0x9D);  // Right
+  set_special(t, 0x4F, 0x4F, 0x4F, 0x75, 0x9F);  // End
+  set_special(t, 0x50, 0x50, 0x50, 0x91, 0xA0);  // Down
+  set_special(t, 0x51, 0x51, 0x51, 0x76, 0xA1);  // Page Down
+  set_special(t, 0x52, 0x52, 0x52, 0x92, 0xA2);  // Insert
+  set_special(t, 0x53, 0x53, 0x53, 0x93, 0xA3);  // Delete
+  // The keypad rows stay empty: the window library delivers keypad keys as
+  // characters or as the cursor keys above.
+  return t;
+}
+
+// The pair a table code stands for, read from a row.
+std::optional<KeyPair> pair_from(const KeyCodeRow& row, int32_t code) {
+  if (code == 0) return std::nullopt;
+  if ((code & 0xFF) == 0 && code <= 0xFF00) return KeyPair{0, static_cast<uint8_t>(code >> 8)};
+  return KeyPair{static_cast<uint8_t>(code), static_cast<uint8_t>(row[kColScan])};
+}
+
+int column_for(const HeldKeys& held) {
+  if (held.alt()) return kColAlt;
+  if (held.ctrl()) return kColCtrl;
+  if (held.shift()) return kColShift;
+  return kColPlain;
+}
+
+// The pair a key code queues with the modifiers now held, if any.
+std::optional<KeyPair> translate(int32_t code, const HeldKeys& held) {
+  if (code >= 1 && code <= 255) {
+    const KeyCodeRow& row = key_code_table[code];
+    return pair_from(row, row[column_for(held)]);
+  }
+  if (code >= 256 && code <= 0xFFFF) {
+    const int scan = code >> 8;
+    const KeyCodeRow& row = key_code_table[256 + scan];
+    if (row[kColPlain] == 0) return KeyPair{0, static_cast<uint8_t>(scan)};
+    return pair_from(row, row[column_for(held)]);
+  }
+  return std::nullopt;  // named codes queue nothing
+}
+
+// The key handling proper; the caller holds rt.keyboard.mutex.
+void press(Runtime& rt, int32_t code) {
+  KeyboardState& kb = rt.keyboard;
+  kb.held_keys.insert(code);
+  RunState& st = rt.state;
+  if (code == kKeyBreak) {
+    st.program_ended.store(1, std::memory_order_release);
+    return;
+  }
+  if (code == kKeyPause || (code == kKeyNumLock && kb.held_keys.ctrl())) {
+    st.pause_requested.fetch_or(1, std::memory_order_release);
+    st.event_pending.store(1, std::memory_order_release);
+    return;
+  }
+  // Every writer of pause_requested holds the keyboard mutex.
+  if ((st.pause_requested.load(std::memory_order_relaxed) & 1) != 0) {
+    st.pause_requested.fetch_and(static_cast<uint8_t>(~1u), std::memory_order_release);
+    return;
+  }
+  if (code == 13 && kb.held_keys.alt()) {
+    advance_full_screen_cycle(rt);
+    return;
+  }
+  // A full ring drops the key without a sign.
+  if (const auto pair = translate(code, kb.held_keys)) rt.key_ring.push(*pair);
+}
+
+void release(Runtime& rt, int32_t code) { rt.keyboard.held_keys.erase(code); }
+
+// A character event as a key code, 0 for none. With Ctrl held, the window
+// library delivers a letter as its control code 1..26, which becomes the
+// letter again (its Ctrl column gives the control code), and a linefeed
+// counts as Enter.
+int32_t character_code(unsigned char character, int modifiers) {
+  int32_t c = character;
+  if ((modifiers & kModCtrl) != 0) {
+    if (c == 10)
+      c = 13;
+    else if (c >= 1 && c <= 26)
+      c += (modifiers & kModShift) != 0 ? 64 : 96;
+  }
+  return c == 127 ? kKeyDelete : c;
+}
+
+// A special key as a key code, 0 for one this program ignores.
+int32_t special_code(int library_key) {
+  if (library_key >= kLibF1 && library_key <= kLibF10) return (0x3B + library_key - kLibF1) << 8;
+  switch (library_key) {
+    case kLibF11: return 0x8500;
+    case kLibF12: return 0x8600;
+    case kLibLeft: return 0x4B00;
+    case kLibUp: return 0x4800;
+    case kLibRight: return 0x4D00;
+    case kLibDown: return 0x5000;
+    case kLibPageUp: return 0x4900;
+    case kLibPageDown: return 0x5100;
+    case kLibHome: return 0x4700;
+    case kLibEnd: return 0x4F00;
+    case kLibInsert: return 0x5200;
+    // The keypad's Delete with Num Lock off, which X delivers without a
+    // character: the same key as the character 127.
+    case kLibDelete: return kKeyDelete;
+    case kLibShiftL: return kKeyLeftShift;
+    case kLibShiftR: return kKeyRightShift;
+    case kLibCtrlL: return kKeyLeftCtrl;
+    case kLibCtrlR: return kKeyRightCtrl;
+    case kLibAltL: return kKeyLeftAlt;
+    case kLibAltR: return kKeyRightAlt;
+    default: return 0;
+  }
+}
+
+// Reports each lock toggle that differs from the recorded one as a press (on)
+// or a release (off). Scroll Lock is only recorded.
+void report_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock) {
+  HeldKeys& held = rt.keyboard.held_keys;
+  const std::pair<int32_t, bool> toggles[] = {{kKeyCapsLock, caps_lock}, {kKeyNumLock, num_lock}};
+  for (const auto& [code, on] : toggles) {
+    if (on == held.contains(code)) continue;
+    if (on)
+      press(rt, code);
+    else
+      release(rt, code);
+  }
+  rt.keyboard.scroll_lock_on = scroll_lock;
+}
+
+}  // namespace
+
+constinit const std::array<KeyCodeRow, 528> key_code_table = make_key_code_table();
+
+void handle_key_press(Runtime& rt, int32_t code) {
+  std::lock_guard lock(rt.keyboard.mutex);
+  press(rt, code);
+}
+
+void handle_key_release(Runtime& rt, int32_t code) {
+  std::lock_guard lock(rt.keyboard.mutex);
+  release(rt, code);
+}
+
+void on_key_down(Runtime& rt, unsigned char character, int modifiers) {
+  if (const int32_t code = character_code(character, modifiers)) handle_key_press(rt, code);
+}
+
+void on_key_up(Runtime& rt, unsigned char character, int modifiers) {
+  if (const int32_t code = character_code(character, modifiers)) handle_key_release(rt, code);
+}
+
+void on_special_key_down(Runtime& rt, int library_key) {
+  if (const int32_t code = special_code(library_key)) handle_key_press(rt, code);
+}
+
+void on_special_key_up(Runtime& rt, int library_key) {
+  if (const int32_t code = special_code(library_key)) handle_key_release(rt, code);
+}
+
+void release_modifier_keys(Runtime& rt) {
+  std::lock_guard lock(rt.keyboard.mutex);
+  for (int32_t code = kKeyLeftShift; code <= kKeyRightAlt; ++code) release(rt, code);
+}
+
+void report_lock_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock) {
+  std::lock_guard lock(rt.keyboard.mutex);
+  report_toggles(rt, caps_lock, num_lock, scroll_lock);
+}
+
+void report_keyboard_at_start(Runtime& rt, const KeyboardAtStart& keys) {
+  std::lock_guard lock(rt.keyboard.mutex);
+  report_toggles(rt, keys.caps_lock, keys.num_lock, keys.scroll_lock);
+  const std::pair<bool, int32_t> modifiers[] = {
+      {keys.left_shift, kKeyLeftShift}, {keys.right_shift, kKeyRightShift},
+      {keys.left_ctrl, kKeyLeftCtrl},   {keys.right_ctrl, kKeyRightCtrl},
+      {keys.left_alt, kKeyLeftAlt},     {keys.right_alt, kKeyRightAlt},
+  };
+  for (const auto& [down, code] : modifiers)
+    if (down) press(rt, code);
+}
+
 }  // namespace ws

@@ -1,0 +1,348 @@
+// Key handling run headless: what each key event queues, the actions (Break,
+// Pause, resume, Alt+Enter), the lock-key reports and the keyboard at start.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/headless.h"
+#include "winding/statement.h"
+
+namespace ws::test {
+namespace {
+
+std::string text(const std::vector<KeyPair>& keys) {
+  std::string s;
+  char buf[16];
+  for (const KeyPair& k : keys) {
+    std::snprintf(buf, sizeof buf, "(%02X,%02X)", k.character, k.scan);
+    s += buf;
+  }
+  return s.empty() ? "nothing" : s;
+}
+
+std::vector<KeyPair> drain(Runtime& rt) {
+  std::vector<KeyPair> keys;
+  for (KeyPair k; rt.key_ring.pop(k);) keys.push_back(k);
+  return keys;
+}
+
+std::string drained(Runtime& rt) { return text(drain(rt)); }
+
+bool paused(const Runtime& rt) { return (rt.state.pause_requested.load() & 1) != 0; }
+
+// A character typed with the modifier keys that the window library reports
+// for it; the matching modifier keys are pressed first as special keys.
+void type_char(Runtime& rt, unsigned char c, int modifiers = 0) {
+  if (modifiers & kModShift) on_special_key_down(rt, kLibShiftL);
+  if (modifiers & kModCtrl) on_special_key_down(rt, kLibCtrlL);
+  if (modifiers & kModAlt) on_special_key_down(rt, kLibAltL);
+  on_key_down(rt, c, modifiers);
+  on_key_up(rt, c, modifiers);
+  if (modifiers & kModAlt) on_special_key_up(rt, kLibAltL);
+  if (modifiers & kModCtrl) on_special_key_up(rt, kLibCtrlL);
+  if (modifiers & kModShift) on_special_key_up(rt, kLibShiftL);
+}
+
+void type_special(Runtime& rt, int library_key, int held_modifier = 0) {
+  if (held_modifier) on_special_key_down(rt, held_modifier);
+  on_special_key_down(rt, library_key);
+  on_special_key_up(rt, library_key);
+  if (held_modifier) on_special_key_up(rt, held_modifier);
+}
+
+TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
+  struct Case {
+    const char* what;
+    void (*act)(Runtime&);
+    const char* queued;
+  };
+  const Case cases[] = {
+      {"a", [](Runtime& rt) { type_char(rt, 'a'); }, "(61,1E)"},
+      {"Shift+a", [](Runtime& rt) { type_char(rt, 'A', kModShift); }, "(41,1E)"},
+      {"z", [](Runtime& rt) { type_char(rt, 'z'); }, "(7A,2C)"},
+      {"Ctrl+a", [](Runtime& rt) { type_char(rt, 1, kModCtrl); }, "(01,1E)"},
+      {"Ctrl+Shift+m", [](Runtime& rt) { type_char(rt, 13, kModCtrl | kModShift); }, "(0D,32)"},
+      {"Alt+a", [](Runtime& rt) { type_char(rt, 'a', kModAlt); }, "(00,1E)"},
+      {"+ from the main keys", [](Runtime& rt) { type_char(rt, '+', kModShift); }, "(2B,0D)"},
+      {"+ from the keypad", [](Runtime& rt) { type_char(rt, '+'); }, "(2B,0D)"},
+      {"-", [](Runtime& rt) { type_char(rt, '-'); }, "(2D,0C)"},
+      {"Ctrl+-", [](Runtime& rt) { type_char(rt, '-', kModCtrl); }, "(1F,0C)"},
+      {"Alt+-", [](Runtime& rt) { type_char(rt, '-', kModAlt); }, "(00,82)"},
+      {"Ctrl++", [](Runtime& rt) { type_char(rt, '+', kModCtrl | kModShift); }, "nothing"},
+      {"Alt+Shift+1", [](Runtime& rt) { type_char(rt, '!', kModAlt | kModShift); }, "(00,78)"},
+      {"Ctrl+2", [](Runtime& rt) { type_char(rt, '2', kModCtrl); }, "(00,03)"},
+      {"Ctrl+6", [](Runtime& rt) { type_char(rt, '^', kModCtrl | kModShift); }, "(1E,07)"},
+      {"Ctrl+[", [](Runtime& rt) { type_char(rt, '[', kModCtrl); }, "(1B,1A)"},
+      {"Ctrl+\\ as X delivers it", [](Runtime& rt) { type_char(rt, 28, kModCtrl); }, "(1C,2B)"},
+      {"Enter", [](Runtime& rt) { type_char(rt, 13); }, "(0D,1C)"},
+      {"Ctrl+Enter", [](Runtime& rt) { type_char(rt, 10, kModCtrl); }, "(0A,1C)"},
+      {"Linefeed", [](Runtime& rt) { type_char(rt, 10); }, "(0A,1C)"},
+      {"Space", [](Runtime& rt) { type_char(rt, ' '); }, "(20,39)"},
+      {"Alt+Space", [](Runtime& rt) { type_char(rt, ' ', kModAlt); }, "nothing"},
+      {"Backspace", [](Runtime& rt) { type_char(rt, 8); }, "(08,0E)"},
+      {"Alt+Backspace", [](Runtime& rt) { type_char(rt, 8, kModAlt); }, "(00,0E)"},
+      {"Tab", [](Runtime& rt) { type_char(rt, 9); }, "(09,0F)"},
+      {"Shift+Tab", [](Runtime& rt) { type_char(rt, 9, kModShift); }, "(00,0F)"},
+      {"Esc", [](Runtime& rt) { type_char(rt, 27); }, "(1B,01)"},
+      {"Delete", [](Runtime& rt) { type_char(rt, 127); }, "(00,53)"},
+      {"Ctrl+Delete", [](Runtime& rt) { type_char(rt, 127, kModCtrl); }, "(00,93)"},
+      {"character 0", [](Runtime& rt) { type_char(rt, 0, kModCtrl); }, "nothing"},
+      {"character 200", [](Runtime& rt) { type_char(rt, 200); }, "nothing"},
+      {"F1", [](Runtime& rt) { type_special(rt, kLibF1); }, "(00,3B)"},
+      {"F10", [](Runtime& rt) { type_special(rt, kLibF10); }, "(00,44)"},
+      {"Shift+F1", [](Runtime& rt) { type_special(rt, kLibF1, kLibShiftR); }, "(00,54)"},
+      {"Ctrl+F10", [](Runtime& rt) { type_special(rt, kLibF10, kLibCtrlR); }, "(00,67)"},
+      {"Alt+F10", [](Runtime& rt) { type_special(rt, kLibF10, kLibAltR); }, "(00,71)"},
+      {"F11", [](Runtime& rt) { type_special(rt, kLibF11); }, "(00,85)"},
+      {"Alt+F12", [](Runtime& rt) { type_special(rt, kLibF12, kLibAltL); }, "(00,8C)"},
+      {"Left Up Right Down",
+       [](Runtime& rt) {
+         for (int k : {kLibLeft, kLibUp, kLibRight, kLibDown}) type_special(rt, k);
+       },
+       "(00,4B)(00,48)(00,4D)(00,50)"},
+      {"Page Up Page Down Home End Insert",
+       [](Runtime& rt) {
+         for (int k : {kLibPageUp, kLibPageDown, kLibHome, kLibEnd, kLibInsert})
+           type_special(rt, k);
+       },
+       "(00,49)(00,51)(00,47)(00,4F)(00,52)"},
+      {"Ctrl+Right", [](Runtime& rt) { type_special(rt, kLibRight, kLibCtrlL); }, "(00,74)"},
+      {"Alt+Down", [](Runtime& rt) { type_special(rt, kLibDown, kLibAltL); }, "(00,A0)"},
+      {"keypad Delete", [](Runtime& rt) { type_special(rt, kLibDelete); }, "(00,53)"},
+      {"special keys without a code",
+       [](Runtime& rt) {
+         for (int k : {int{kLibNumLock}, int{kLibBegin}, 0x76, 0, 99, 200}) type_special(rt, k);
+       },
+       "nothing"},
+      {"modifier keys alone",
+       [](Runtime& rt) {
+         for (int k : {kLibShiftL, kLibShiftR, kLibCtrlL, kLibCtrlR, kLibAltL, kLibAltR})
+           type_special(rt, k);
+       },
+       "nothing"},
+      {"a scan code without a row",
+       [](Runtime& rt) {
+         handle_key_press(rt, 0x1200);
+         handle_key_release(rt, 0x1200);
+       },
+       "(00,12)"},
+  };
+  for (const Case& c : cases) {
+    Headless h;
+    c.act(h.rt);
+    EXPECT_EQ(drained(h.rt), c.queued) << c.what;
+  }
+}
+
+TEST(KeyTranslation, ModifierColumnFollowsTheHeldKeysAltBeforeCtrlBeforeShift) {
+  Headless h;
+  Runtime& rt = h.rt;
+  handle_key_press(rt, kKeyRightShift);
+  handle_key_press(rt, kKeyRightCtrl);
+  handle_key_press(rt, 0x3B00);  // Ctrl column wins over Shift
+  handle_key_press(rt, kKeyLeftAlt);
+  handle_key_press(rt, 0x3B00);  // Alt column wins over both
+  handle_key_release(rt, kKeyLeftAlt);
+  handle_key_release(rt, kKeyRightCtrl);
+  handle_key_press(rt, 0x3B00);  // Shift is still held
+  handle_key_release(rt, kKeyRightShift);
+  handle_key_press(rt, 0x3B00);
+  EXPECT_EQ(drained(rt), "(00,5E)(00,68)(00,54)(00,3B)");
+}
+
+TEST(KeyTranslation, LettersCarryTheScanCodesOfTheirKeysInBothCases) {
+  // The three letter rows of the keyboard, each numbered from its first key.
+  const struct {
+    const char* letters;
+    int first_scan;
+  } rows[] = {{"qwertyuiop", 0x10}, {"asdfghjkl", 0x1E}, {"zxcvbnm", 0x2C}};
+  for (const auto& row : rows) {
+    for (int i = 0; row.letters[i] != 0; ++i) {
+      const char lower = row.letters[i];
+      const char upper = static_cast<char>(lower - 32);
+      Headless h;
+      // Plain, Shift, Ctrl (delivered as the control code) and Alt.
+      type_char(h.rt, static_cast<unsigned char>(lower));
+      type_char(h.rt, static_cast<unsigned char>(upper), kModShift);
+      type_char(h.rt, static_cast<unsigned char>(lower - 96), kModCtrl);
+      type_char(h.rt, static_cast<unsigned char>(lower), kModAlt);
+      const int scan = row.first_scan + i;
+      // Ctrl+J is the linefeed, which counts as Ctrl+Enter.
+      const int ctrl_scan = lower == 'j' ? 0x1C : scan;
+      char expected[64];
+      std::snprintf(expected, sizeof expected, "(%02X,%02X)(%02X,%02X)(%02X,%02X)(00,%02X)",
+                    lower, scan, upper, scan, lower - 96, ctrl_scan, scan);
+      EXPECT_EQ(drained(h.rt), expected) << lower;
+    }
+  }
+}
+
+TEST(KeyRingQueueing, SixteenthKeyIsDroppedAndTheFifteenKeepTheirOrder) {
+  Headless h;
+  Runtime& rt = h.rt;
+  for (char c : std::string("abcdefghijklmnop")) type_char(rt, static_cast<unsigned char>(c));
+  EXPECT_EQ(rt.key_ring.size(), 15);
+  KeyPair k;
+  ASSERT_TRUE(rt.key_ring.pop(k));
+  EXPECT_EQ(k.character, 'a');
+  // One slot is free again: the next key waits behind the fourteen.
+  type_char(rt, 'q');
+  type_char(rt, 'r');
+  std::string order;
+  for (const KeyPair& p : drain(rt)) order += static_cast<char>(p.character);
+  EXPECT_EQ(order, "bcdefghijklmnoq");
+}
+
+TEST(PauseKey, NextKeyPressEndsThePauseAndIsNotQueued) {
+  struct Case {
+    const char* what;
+    void (*resume)(Runtime&);
+  };
+  const Case cases[] = {
+      {"Enter", [](Runtime& rt) { on_key_down(rt, 13, 0); }},
+      {"F1", [](Runtime& rt) { on_special_key_down(rt, kLibF1); }},
+      {"Shift alone", [](Runtime& rt) { on_special_key_down(rt, kLibShiftL); }},
+      {"Ctrl alone", [](Runtime& rt) { on_special_key_down(rt, kLibCtrlR); }},
+      {"Caps Lock switched on", [](Runtime& rt) { report_lock_toggles(rt, true, false, false); }},
+      {"Num Lock switched on", [](Runtime& rt) { report_lock_toggles(rt, false, true, false); }},
+  };
+  for (const Case& c : cases) {
+    Headless h;
+    Runtime& rt = h.rt;
+    handle_key_press(rt, kKeyPause);
+    EXPECT_TRUE(paused(rt)) << c.what;
+    EXPECT_EQ(rt.state.event_pending.load(), 1) << c.what;
+    handle_key_release(rt, kKeyPause);
+    c.resume(rt);
+    EXPECT_FALSE(paused(rt)) << c.what;
+    EXPECT_EQ(drained(rt), "nothing") << c.what;
+  }
+}
+
+TEST(PauseKey, ReleasesSecondPauseAndLockSwitchedOffKeepThePause) {
+  Headless h;
+  Runtime& rt = h.rt;
+  report_lock_toggles(rt, false, true, false);  // Num Lock on before the pause
+  handle_key_press(rt, kKeyPause);
+  on_key_up(rt, 'x', 0);
+  handle_key_release(rt, kKeyPause);
+  handle_key_press(rt, kKeyPause);
+  handle_key_release(rt, kKeyPause);
+  report_lock_toggles(rt, false, false, true);  // Num Lock off, Scroll Lock on
+  EXPECT_TRUE(paused(rt));
+  type_char(rt, 'a');
+  EXPECT_FALSE(paused(rt));
+  type_char(rt, 'b');
+  EXPECT_EQ(drained(rt), "(62,30)");
+}
+
+TEST(AltEnter, StepsTheFullScreenCycleInsteadOfQueueing) {
+  Headless h;
+  Runtime& rt = h.rt;
+  handle_key_press(rt, kKeyPause);
+  on_special_key_down(rt, kLibAltL);  // ends the pause
+  EXPECT_FALSE(paused(rt));
+  on_key_down(rt, 13, kModAlt);  // now Alt+Enter
+  on_key_up(rt, 13, kModAlt);
+  EXPECT_EQ(rt.present.full_screen_request.load(), 1);
+  EXPECT_TRUE(rt.frames.force_rebuild.load());
+  on_special_key_up(rt, kLibAltL);
+  on_key_down(rt, 13, 0);
+  EXPECT_EQ(drained(rt), "(0D,1C)");
+  EXPECT_EQ(rt.present.full_screen_request.load(), 1);
+}
+
+TEST(LockKeys, CtrlWithNumLockSwitchedOnPausesAndOnlyChangesAreReported) {
+  Headless h;
+  Runtime& rt = h.rt;
+  report_lock_toggles(rt, true, true, false);  // without Ctrl: no pause
+  EXPECT_FALSE(paused(rt));
+  on_special_key_down(rt, kLibCtrlL);
+  report_lock_toggles(rt, true, true, false);  // unchanged: nothing reported
+  EXPECT_FALSE(paused(rt));
+  report_lock_toggles(rt, true, false, false);
+  EXPECT_FALSE(paused(rt));
+  report_lock_toggles(rt, true, true, false);  // switched on with Ctrl held
+  EXPECT_TRUE(paused(rt));
+  EXPECT_EQ(rt.state.event_pending.load(), 1);
+  EXPECT_EQ(drained(rt), "nothing");
+}
+
+TEST(KeyboardAtStart, HeldModifiersAndLockTogglesAreRecordedWithoutPausing) {
+  Headless h;
+  Runtime& rt = h.rt;
+  KeyboardAtStart keys;
+  keys.left_ctrl = true;
+  keys.num_lock = true;
+  keys.caps_lock = true;
+  report_keyboard_at_start(rt, keys);
+  EXPECT_FALSE(paused(rt));
+  EXPECT_EQ(rt.state.event_pending.load(), 0);
+  // The toggles now count as recorded: the same state is no change.
+  report_lock_toggles(rt, true, true, false);
+  EXPECT_FALSE(paused(rt));
+  // Ctrl counts as held for the next key.
+  type_special(rt, kLibF1);
+  EXPECT_EQ(drained(rt), "(00,5E)");
+}
+
+TEST(FocusLoss, ModifiersReleasedElsewhereNoLongerCount) {
+  Headless h;
+  Runtime& rt = h.rt;
+  on_special_key_down(rt, kLibAltL);
+  on_special_key_down(rt, kLibShiftR);
+  report_lock_toggles(rt, true, false, false);
+  release_modifier_keys(rt);
+  on_key_down(rt, 13, 0);
+  EXPECT_EQ(drained(rt), "(0D,1C)");
+  EXPECT_EQ(rt.present.full_screen_request.load(), -1);
+  EXPECT_TRUE(rt.keyboard.held_keys.contains(kKeyCapsLock));
+}
+
+// A program that runs one statement per 10 ms and logs when each ends.
+class Ticker : public Procedure {
+ public:
+  using Procedure::Procedure;
+  std::vector<int64_t> ends_ms;
+  void run(int64_t until_ms) {
+    while (rt.clock.ticks_ms() < until_ms) STMT(10, tick());
+  }
+
+ private:
+  void tick() {
+    rt.clock.sleep_ms(10);
+    ends_ms.push_back(rt.clock.ticks_ms());
+  }
+};
+
+TEST(PauseKey, HoldsTheProgramAtItsNextStatementEndUntilTheNextKey) {
+  Headless h;
+  Ticker t(h.rt);
+  h.press_at(100, kKeyPause);
+  h.press_at(900, 13);
+  h.press_at(950, 'a');
+  EXPECT_EQ(h.run([&](Runtime&) { t.run(1000); }), RunEnd::Returned);
+  int during_pause = 0;
+  for (int64_t ms : t.ends_ms) during_pause += ms > 110 && ms < 900;
+  EXPECT_EQ(during_pause, 0);
+  EXPECT_GT(t.ends_ms.back(), 990);
+  EXPECT_EQ(drained(h.rt), "(61,1E)");
+}
+
+TEST(BreakKey, ProgramParksAndTheProcessEndsWithZero) {
+  for (bool with_pause : {false, true}) {
+    Headless h;
+    Ticker t(h.rt);
+    if (with_pause) h.press_at(50, kKeyPause);
+    h.press_at(100, kKeyBreak);
+    EXPECT_EQ(h.run([&](Runtime&) { t.run(10'000); }), RunEnd::Parked) << with_pause;
+    EXPECT_EQ(h.exit_code, 0);
+    EXPECT_LT(h.now_ms(), 200);
+    EXPECT_EQ(drained(h.rt), "nothing");
+  }
+}
+
+}  // namespace
+}  // namespace ws::test
