@@ -54,7 +54,8 @@ run_tests() {
   mkdir -p "$corpus"
   for fuzzer in build-fuzz/*_fuzz; do
     [ -x "$fuzzer" ] || continue
-    "$fuzzer" -max_total_time="${WS_FUZZ_SECONDS:-60}" -print_final_stats=1 "$corpus"
+    "$fuzzer" -max_total_time="${WS_FUZZ_SECONDS:-60}" -max_len=256 -print_final_stats=1 \
+      -artifact_prefix=build-fuzz/ "$corpus"
   done
 }
 

@@ -97,7 +97,7 @@ class Headless {
   };
   void advance();
   std::vector<Event> events_;  // kept sorted by time
-  int64_t limit_us_ = 0;
+  int64_t limit_us_ = INT64_MAX;  // no limit outside run()
   bool timed_out_ = false;
 };
 
