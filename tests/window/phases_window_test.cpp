@@ -1,0 +1,163 @@
+// The real program under Xvfb, from the first key to the exit: typed 24 and 4,
+// sped up with '+' keys, it draws the whole diagram, erases the speed hint,
+// waits for a key, shows the end prompt with the page equal to the golden
+// page pixel for pixel, and ends with exit code 0 on the next key.
+//
+// WS_README_PICTURE=path also writes the window's picture of the finished
+// diagram (at the final key wait, before the prompt) to that PNG file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "screen/font.h"
+#include "screen/page.h"
+#include "screen/png_writer.h"
+#include "support/xvfb.h"
+
+namespace ws::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
+const std::string kGolden = WS_SOURCE_DIR "/tests/winding/golden/diagram-24-4.png";
+
+int64_t ms_since(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// A cell of a 640 x 480 grab read with the page font (lit: not colour 0);
+// ' ' when unlit, '?' when no printable glyph matches.
+char grab_cell(const RgbImage& img, int row, int col) {
+  uint8_t bits[16] = {};
+  bool lit = false;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 8; ++x)
+      if (palette_index(img.at((col - 1) * 8 + x, (row - 1) * 16 + y)) != 0) {
+        bits[y] |= static_cast<uint8_t>(0x80 >> x);
+        lit = true;
+      }
+  if (!lit) return ' ';
+  for (int g = 33; g < 127; ++g) {
+    bool same = true;
+    for (int y = 0; y < 16 && same; ++y) same = bits[y] == kPageFont[g][y];
+    if (same) return static_cast<char>(g);
+  }
+  return '?';
+}
+
+std::string grab_text(const RgbImage& img, int row, int from, int to) {
+  std::string s;
+  for (int col = from; col <= to; ++col) s += grab_cell(img, row, col);
+  return s;
+}
+
+template <class Pred>
+std::optional<RgbImage> grab_until(XServer& x, WindowId w, int timeout_ms, Pred pred) {
+  const auto start = Clock::now();
+  do {
+    auto img = x.grab(w);
+    if (img && img->width == 640 && img->height == 480 && pred(*img)) return img;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (ms_since(start) < timeout_ms);
+  return std::nullopt;
+}
+
+// Pixels of the grab whose colour differs from the golden page's (a colour
+// outside the palette counts as different).
+int differing_pixels(const RgbImage& img, const std::vector<uint8_t>& golden) {
+  int count = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (palette_index(img.at(x, y)) != golden[static_cast<size_t>(y) * 640 + x]) ++count;
+  return count;
+}
+
+bool write_picture(const RgbImage& img, const std::string& path) {
+  auto page = create_page(12);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      page->set_pixel(x, y, static_cast<uint32_t>(palette_index(img.at(x, y))));
+  return write_page_png(*page, path);
+}
+
+TEST(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
+  int width = 0, height = 0;
+  std::vector<uint8_t> golden;
+  ASSERT_TRUE(read_page_png(kGolden, width, height, golden)) << kGolden;
+  ASSERT_EQ(width * height, 640 * 480);
+
+  XServer x;
+  ASSERT_TRUE(x.ok()) << x.error();
+  Program p(x, kProgram);
+  ASSERT_TRUE(p.started());
+  const auto w = x.wait_for_window_of(p, 10000);
+  ASSERT_TRUE(w && x.wait_mapped(*w, 5000)) << p.stderr_text();
+  ASSERT_TRUE(x.wait_client_size(*w, 640, 480, 10000));
+  ASSERT_TRUE(grab_until(x, *w, 10000,
+                         [](const RgbImage& img) { return grab_text(img, 3, 7, 9) == " Z="; }))
+      << "no prompt; " << p.stderr_text();
+
+  // The numbers, then ten '+' for the number tables and the marks: each
+  // step takes one and halves the pause.
+  std::vector<std::string> keys{"2", "4", "Return", "4", "Return"};
+  keys.insert(keys.end(), 10, "plus");
+  ASSERT_TRUE(x.send_keys(*w, keys));
+
+  // The paths start again at one second per step; once "U1" stands, twelve
+  // more '+' for them.
+  ASSERT_TRUE(
+      grab_until(x, *w, 60000, [](const RgbImage& img) { return grab_cell(img, 6, 11) == 'U'; }))
+      << "the paths did not begin; " << p.stderr_text();
+  ASSERT_TRUE(x.send_keys(*w, std::vector<std::string>(12, "plus")));
+
+  // The final key wait: "W2" in blue on row 15 (lines cross its cells), the
+  // speed hint erased.
+  const auto finished = grab_until(x, *w, 60000, [](const RgbImage& img) {
+    int blue = 0;
+    for (int y = 224; y < 240; ++y)
+      for (int px = 360; px < 376; ++px) blue += palette_index(img.at(px, y)) == 1;
+    return blue > 10 && grab_text(img, 2, 8, 73) == std::string(66, ' ');
+  });
+  ASSERT_TRUE(finished) << "no finale; " << p.stderr_text();
+  if (const char* path = std::getenv("WS_README_PICTURE")) {
+    EXPECT_TRUE(write_picture(*finished, path)) << path;
+  }
+  EXPECT_TRUE(p.running());
+  EXPECT_EQ(grab_text(*finished, 30, 1, 25), std::string(25, ' '));
+
+  // The first key ends the wait and the prompt appears; then the window
+  // shows the golden page.
+  ASSERT_TRUE(x.send_keys(*w, {"space"}));
+  const auto prompt = grab_until(
+      x, *w, 10000, [&](const RgbImage& img) { return differing_pixels(img, golden) == 0; });
+  if (!prompt) {
+    const auto img = x.grab(*w);
+    ASSERT_TRUE(img && img->width == 640 && img->height == 480);
+    const char* dir = std::getenv("TEST_OUTPUT_DIR");
+    const std::string out = std::string(dir ? dir : "/tmp") + "/phases-window.png";
+    write_picture(*img, out);
+    FAIL() << differing_pixels(*img, golden) << " pixels differ from the golden page (grab in "
+           << out << "); row 30 reads \"" << grab_text(*img, 30, 1, 25) << "\"";
+  }
+  // The prompt waits: a second later the program still runs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  EXPECT_TRUE(p.running());
+
+  ASSERT_TRUE(x.send_keys(*w, {"space"}));
+  EXPECT_EQ(p.wait_exit(5000), 0) << p.stderr_text();
+  const auto total_ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(p.exit_time() - p.start_time()).count();
+  RecordProperty("run_ms", std::to_string(total_ms));
+  std::cout << "whole run under Xvfb, start to exit: " << total_ms << " ms\n";
+}
+
+}  // namespace
+}  // namespace ws::test
