@@ -1,14 +1,385 @@
 #include "screen/x11_message_box.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "screen/font.h"
+
 namespace ws {
+
 namespace {
-class NoBoxes final : public MessageBoxPresenter {
- public:
-  BoxAnswer show(const std::string&, const std::string&, BoxKind) override { return BoxAnswer::Unavailable; }
+
+constexpr int kGlyphWidth = 8;
+constexpr int kGlyphHeight = 16;
+constexpr int kTextMargin = 24;  // around the text block
+constexpr int kMinWidth = 280;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 28;
+constexpr int kButtonGap = 10;
+constexpr int kBandPadding = 12;  // around the button row
+constexpr int kBandHeight = kButtonHeight + 2 * kBandPadding;
+// Where the box goes when the screen has room beside the main window's usual
+// place, the top-left 640 x 480.
+constexpr int kBesideX = 640 + 24;
+constexpr int kBesideY = 32;
+// Room left on the screen for the window manager's frame and panels.
+constexpr int kScreenAllowance = 64;
+
+// The window manager hints of the Motif convention that most window managers
+// read: which functions and decorations the frame offers.
+constexpr unsigned long kMotifFunctions = 1, kMotifDecorations = 2;
+constexpr unsigned long kMotifMove = 4, kMotifClose = 32;
+constexpr unsigned long kMotifBorder = 2, kMotifTitle = 8, kMotifMenu = 16;
+
+// Colours, 0xRRGGBB.
+enum Colour {
+  kTextArea,
+  kInk,
+  kBand,
+  kButtonFace,
+  kButtonEdge,
+  kDefaultEdge,
+  kPressedFace,
+  kColourCount
 };
+constexpr uint32_t kRgb[kColourCount] = {0xFFFFFF, 0x000000, 0xF0F0F0, 0xE1E1E1,
+                                         0xADADAD, 0x0078D7, 0xCCE4F7};
+
+struct Button {
+  int x = 0, y = 0;
+  std::string label;
+  BoxAnswer answer;
+
+  bool contains(int px, int py) const {
+    return px >= x && px < x + kButtonWidth && py >= y && py < y + kButtonHeight;
+  }
+};
+
+struct Layout {
+  int width = 0, height = 0;
+  std::vector<std::string> lines;
+  std::vector<Button> buttons;  // the first one is what Enter takes
+};
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '\n')
+      lines.emplace_back();
+    else
+      lines.back() += c;
+  }
+  return lines;
+}
+
+// The box fits the text and the buttons, but not more than max_width x
+// max_height: text that does not fit is cut off, the buttons stay in view.
+Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_height) {
+  Layout l;
+  l.lines = split_lines(text);
+  size_t longest = 0;
+  for (const auto& line : l.lines) longest = std::max(longest, line.size());
+  const int text_width = static_cast<int>(longest) * kGlyphWidth;
+  const int text_height = static_cast<int>(l.lines.size()) * kGlyphHeight;
+
+  if (kind == BoxKind::YesNo) {
+    l.buttons = {{0, 0, "Yes", BoxAnswer::Yes}, {0, 0, "No", BoxAnswer::No}};
+  } else {
+    l.buttons = {{0, 0, "OK", BoxAnswer::Ok}};
+  }
+  const int count = static_cast<int>(l.buttons.size());
+  const int row_width = count * kButtonWidth + (count - 1) * kButtonGap;
+
+  l.width =
+      std::min(std::max({kMinWidth, text_width + 2 * kTextMargin, row_width + 2 * kBandPadding}),
+               std::max(max_width, row_width + 2 * kBandPadding));
+  l.height = std::min(text_height + 2 * kTextMargin + kBandHeight,
+                      std::max(max_height, kTextMargin + kGlyphHeight + kBandHeight));
+  const int band_top = l.height - kBandHeight;
+  // The buttons sit at the right of the band.
+  int x = l.width - kBandPadding - row_width;
+  for (auto& b : l.buttons) {
+    b.x = x;
+    b.y = band_top + kBandPadding;
+    x += kButtonWidth + kButtonGap;
+  }
+  return l;
+}
+
+struct DisplayCloser {
+  void operator()(Display* d) const { XCloseDisplay(d); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+// One box on the screen, from its mapping to its answer.
+class Box {
+ public:
+  Box(Display* d, const std::string& caption, const std::string& text, BoxKind kind)
+      : d_(d), kind_(kind) {
+    const int screen = DefaultScreen(d_);
+    const Window root = RootWindow(d_, screen);
+    const int screen_width = DisplayWidth(d_, screen);
+    const int screen_height = DisplayHeight(d_, screen);
+    layout_ =
+        lay_out(text, kind, screen_width - kScreenAllowance, screen_height - kScreenAllowance);
+    int x = kBesideX, y = kBesideY;
+    if (x + layout_.width > screen_width) {
+      x = std::max(0, (screen_width - layout_.width) / 2);
+      y = std::max(0, (screen_height - layout_.height) / 2);
+    }
+
+    // A colour the colormap cannot give is replaced by black for the ink and
+    // the default button's edge, by white for the rest.
+    const Colormap colormap = DefaultColormap(d_, screen);
+    for (int i = 0; i < kColourCount; ++i) {
+      XColor c{};
+      c.red = static_cast<unsigned short>(((kRgb[i] >> 16) & 0xFF) * 0x101);
+      c.green = static_cast<unsigned short>(((kRgb[i] >> 8) & 0xFF) * 0x101);
+      c.blue = static_cast<unsigned short>((kRgb[i] & 0xFF) * 0x101);
+      const bool dark = kRgb[i] == 0 || i == kDefaultEdge;
+      pixel_[i] = XAllocColor(d_, colormap, &c) != 0 ? c.pixel
+                  : dark                             ? BlackPixel(d_, screen)
+                                                     : WhitePixel(d_, screen);
+    }
+
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = pixel_[kTextArea];
+    attributes.event_mask =
+        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    window_ = XCreateWindow(d_, root, x, y, static_cast<unsigned>(layout_.width),
+                            static_cast<unsigned>(layout_.height), 0, CopyFromParent, InputOutput,
+                            CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    gc_ = XCreateGC(d_, window_, 0, nullptr);
+
+    XStoreName(d_, window_, caption.c_str());
+
+    XClassHint class_hint{const_cast<char*>("winding-scheme"), const_cast<char*>("WindingScheme")};
+    XSetClassHint(d_, window_, &class_hint);
+
+    XWMHints wm_hints{};
+    wm_hints.flags = InputHint | StateHint;
+    wm_hints.input = True;
+    wm_hints.initial_state = NormalState;
+    XSetWMHints(d_, window_, &wm_hints);
+
+    // A fixed size, at the place chosen above.
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = x;
+    size.y = y;
+    size.width = size.min_width = size.max_width = layout_.width;
+    size.height = size.min_height = size.max_height = layout_.height;
+    XSetWMNormalHints(d_, window_, &size);
+
+    // A dialog that stays above the other windows; both properties are read
+    // by the window manager when the window is mapped.
+    Atom type = atom("_NET_WM_WINDOW_TYPE_DIALOG");
+    XChangeProperty(d_, window_, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    Atom above = atom("_NET_WM_STATE_ABOVE");
+    XChangeProperty(d_, window_, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&above), 1);
+
+    // Only moving and closing: a box that could be minimised could be lost
+    // while the program waits for it.
+    struct {
+      unsigned long flags, functions, decorations;
+      long input_mode;
+      unsigned long status;
+    } motif{kMotifFunctions | kMotifDecorations, kMotifMove | kMotifClose,
+            kMotifBorder | kMotifTitle | kMotifMenu, 0, 0};
+    const Atom motif_atom = atom("_MOTIF_WM_HINTS");
+    XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&motif), 5);
+
+    wm_delete_ = atom("WM_DELETE_WINDOW");
+    XSetWMProtocols(d_, window_, &wm_delete_, 1);
+
+    XMapRaised(d_, window_);
+  }
+
+  ~Box() {
+    XFreeGC(d_, gc_);
+    if (!destroyed_) XDestroyWindow(d_, window_);
+    XFlush(d_);
+  }
+
+  Box(const Box&) = delete;
+  Box& operator=(const Box&) = delete;
+
+  // Handles events until the box is answered. Nullopt when another client
+  // destroyed the window before an answer.
+  std::optional<BoxAnswer> run() {
+    for (;;) {
+      XEvent ev;
+      XNextEvent(d_, &ev);
+      switch (ev.type) {
+        case Expose:
+          if (ev.xexpose.count == 0) draw();
+          break;
+        case KeyPress:
+          if (auto answer = answer_for_key(XLookupKeysym(&ev.xkey, 0))) return *answer;
+          break;
+        case ButtonPress:
+          if (ev.xbutton.button == Button1) {
+            pressed_ = button_at(ev.xbutton.x, ev.xbutton.y);
+            if (pressed_ >= 0) draw();
+          }
+          break;
+        case ButtonRelease:
+          if (ev.xbutton.button == Button1 && pressed_ >= 0) {
+            const int released = button_at(ev.xbutton.x, ev.xbutton.y);
+            const int was = pressed_;
+            pressed_ = -1;
+            if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
+            draw();
+          }
+          break;
+        case DestroyNotify:
+          if (ev.xdestroywindow.window == window_) {
+            destroyed_ = true;
+            return std::nullopt;
+          }
+          break;
+        case ClientMessage:
+          // The window manager's close: an OK box counts it as OK; a question
+          // must be answered.
+          if (static_cast<Atom>(ev.xclient.data.l[0]) == wm_delete_ && kind_ == BoxKind::Ok)
+            return BoxAnswer::Ok;
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+ private:
+  Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+
+  std::optional<BoxAnswer> answer_for_key(KeySym key) const {
+    switch (key) {
+      case XK_Return:
+      case XK_KP_Enter:
+        return layout_.buttons.front().answer;
+      case XK_y:
+        if (kind_ == BoxKind::YesNo) return BoxAnswer::Yes;
+        break;
+      case XK_n:
+        if (kind_ == BoxKind::YesNo) return BoxAnswer::No;
+        break;
+      case XK_Escape:
+        if (kind_ == BoxKind::Ok) return BoxAnswer::Ok;
+        break;
+      default:
+        break;
+    }
+    return std::nullopt;
+  }
+
+  int button_at(int x, int y) const {
+    for (size_t i = 0; i < layout_.buttons.size(); ++i)
+      if (layout_.buttons[i].contains(x, y)) return static_cast<int>(i);
+    return -1;
+  }
+
+  void fill(Colour c, int x, int y, int w, int h) {
+    XSetForeground(d_, gc_, pixel_[c]);
+    XFillRectangle(d_, window_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  }
+
+  // Draws the text with the page font: one rectangle per run of set pixels
+  // in a glyph row.
+  void draw_text(int x, int y, const std::string& s) {
+    std::vector<XRectangle> runs;
+    for (size_t i = 0; i < s.size(); ++i) {
+      const int cell_x = x + static_cast<int>(i) * kGlyphWidth;
+      if (cell_x >= layout_.width) break;
+      const uint8_t* glyph = kPageFont[static_cast<uint8_t>(s[i])];
+      for (int row = 0; row < kGlyphHeight; ++row) {
+        const unsigned bits = glyph[row];
+        int col = 0;
+        while (col < kGlyphWidth) {
+          if ((bits & (0x80u >> col)) == 0) {
+            ++col;
+            continue;
+          }
+          const int start = col;
+          while (col < kGlyphWidth && (bits & (0x80u >> col)) != 0) ++col;
+          runs.push_back({static_cast<short>(cell_x + start), static_cast<short>(y + row),
+                          static_cast<unsigned short>(col - start), 1});
+        }
+      }
+    }
+    XSetForeground(d_, gc_, pixel_[kInk]);
+    XFillRectangles(d_, window_, gc_, runs.data(), static_cast<int>(runs.size()));
+  }
+
+  void draw() {
+    const int band_top = layout_.height - kBandHeight;
+    fill(kTextArea, 0, 0, layout_.width, band_top);
+    for (size_t i = 0; i < layout_.lines.size(); ++i) {
+      const int y = kTextMargin + static_cast<int>(i) * kGlyphHeight;
+      if (y >= band_top) break;
+      draw_text(kTextMargin, y, layout_.lines[i]);
+    }
+
+    fill(kBand, 0, band_top, layout_.width, kBandHeight);
+    for (size_t i = 0; i < layout_.buttons.size(); ++i) {
+      const Button& b = layout_.buttons[i];
+      const bool is_default = i == 0;
+      const int edge = is_default ? 2 : 1;
+      fill(is_default ? kDefaultEdge : kButtonEdge, b.x, b.y, kButtonWidth, kButtonHeight);
+      fill(pressed_ == static_cast<int>(i) ? kPressedFace : kButtonFace, b.x + edge, b.y + edge,
+           kButtonWidth - 2 * edge, kButtonHeight - 2 * edge);
+      const int label_width = static_cast<int>(b.label.size()) * kGlyphWidth;
+      draw_text(b.x + (kButtonWidth - label_width) / 2, b.y + (kButtonHeight - kGlyphHeight) / 2,
+                b.label);
+    }
+    XFlush(d_);
+  }
+
+  Display* d_;
+  Layout layout_;
+  BoxKind kind_;
+  unsigned long pixel_[kColourCount] = {};
+  Window window_ = 0;
+  GC gc_ = nullptr;
+  Atom wm_delete_ = 0;
+  int pressed_ = -1;  // the button under a held mouse button, or -1
+  bool destroyed_ = false;
+};
+
+class X11MessageBoxes final : public MessageBoxPresenter {
+ public:
+  BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override {
+    // A connection of the box's own: freeglut drops events of windows it did
+    // not create, and the calling thread may be any thread.
+    DisplayPtr display(XOpenDisplay(nullptr));
+    if (!display) return BoxAnswer::Unavailable;
+    // A box destroyed from outside counts as closed when it only informs;
+    // a question is asked again until it is answered.
+    for (;;) {
+      Box box(display.get(), caption, text, kind);
+      if (const auto answer = box.run()) return *answer;
+      if (kind == BoxKind::Ok) return BoxAnswer::Ok;
+    }
+  }
+};
+
 }  // namespace
+
 MessageBoxPresenter* make_x11_message_boxes() {
-  static NoBoxes boxes;
+  static X11MessageBoxes boxes;
   return &boxes;
 }
+
 }  // namespace ws

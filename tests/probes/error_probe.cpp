@@ -1,0 +1,81 @@
+// A short program for the window tests of the message boxes, run under the
+// whole runtime with its real window and X11 boxes.
+//
+//   error_probe        prints "LIVE" on the page, overflows at line 40 (the
+//                      report "Unhandled Error #6"), prints "after 40" to
+//                      stdout at line 41, then runs statement ends until the
+//                      process is ended
+//   error_probe alert  shows an OK box captioned "Alert", prints
+//                      "alert answered: ok" (or the other answer) to stdout
+//                      and ends the program
+#include <cstdio>
+#include <cstring>
+
+#include "app/app.h"
+#include "screen/text.h"
+#include "screen/window_ops.h"
+#include "winding/statement.h"
+
+namespace {
+
+void say(const char* line) {
+  std::printf("%s\n", line);
+  std::fflush(stdout);
+}
+
+class ErrorProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "error probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(40, overflowed_ = cint(40000));
+    STMT(41, say("after 40"));
+    LABEL(50, line_50);
+    STMT(51, rt.clock.sleep_ms(5));
+    GOTO_IF(52, true, line_50);
+  }
+
+ private:
+  ws::Q overflowed_;
+};
+
+class AlertProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "alert probe"));
+    STMT(10, answer_ = rt.boxes.show("Alert", kAlertText, ws::BoxKind::Ok));
+    STMT(11, say(answer_ == ws::BoxAnswer::Ok ? "alert answered: ok" : "alert answered: other"));
+    // Ends the program as the end prompt does.
+    STMT(12, end_program());
+  }
+
+ private:
+  static constexpr const char* kAlertText = "Software frame buffer: Failed to find available frame";
+
+  void end_program() {
+    rt.state.program_ended.store(1, std::memory_order_release);
+    ws::park_program_thread(rt);
+  }
+
+  ws::BoxAnswer answer_ = ws::BoxAnswer::Unavailable;
+};
+
+void run_error_procedure(ws::Runtime& rt) { ErrorProcedure(rt).run(); }
+void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "alert") == 0) {
+    // The mode is this probe's own; the window library gets the rest.
+    argv[1] = argv[0];
+    ws::runtime_main(argc - 1, argv + 1, run_alert_procedure);
+  }
+  ws::runtime_main(argc, argv, run_error_procedure);
+}

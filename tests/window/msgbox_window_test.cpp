@@ -1,0 +1,363 @@
+// The message boxes on a real X server: the error report of a running
+// program (its title, its three text lines in the page font, its buttons and
+// answers, a close request while it is open) and an OK box captioned "Alert".
+// The program is tests/probes/error_probe.cpp.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "screen/font.h"
+#include "support/xvfb.h"
+
+namespace ws::test {
+namespace {
+
+const std::string kProbe = WS_BINARY_DIR "/error_probe";
+const std::string kReportTitle = "Unhandled Error #6";
+const std::string kAlertText = "Software frame buffer: Failed to find available frame";
+
+struct Point {
+  int x = 0, y = 0;
+};
+
+// Whether text is drawn in the page font with its top-left cell corner at
+// (x, y): every pixel of a set glyph bit has one colour (*ink), every other
+// pixel of the cells another (*paper).
+bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_t* ink = nullptr,
+             uint32_t* paper = nullptr) {
+  if (x < 0 || y < 0 || x + 8 * static_cast<int>(text.size()) > img.width || y + 16 > img.height)
+    return false;
+  std::optional<uint32_t> on, off;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t* glyph = kPageFont[static_cast<uint8_t>(text[i])];
+    for (int row = 0; row < 16; ++row) {
+      for (int col = 0; col < 8; ++col) {
+        const uint32_t p = img.at(x + 8 * static_cast<int>(i) + col, y + row);
+        auto& expected = (glyph[row] & (0x80 >> col)) != 0 ? on : off;
+        if (!expected) expected = p;
+        if (*expected != p) return false;
+      }
+    }
+  }
+  if (!on || !off || *on == *off) return false;
+  if (ink) *ink = *on;
+  if (paper) *paper = *off;
+  return true;
+}
+
+// The first place, row by row, where text is drawn in the page font.
+std::optional<Point> find_text(const RgbImage& img, const std::string& text) {
+  for (int y = 0; y + 16 <= img.height; ++y)
+    for (int x = 0; x + 8 * static_cast<int>(text.size()) <= img.width; ++x)
+      if (text_at(img, x, y, text)) return Point{x, y};
+  return std::nullopt;
+}
+
+// Writes a grab to a PNG under the test output directory; returns the path.
+std::string save_png(const RgbImage& img, const std::string& name) {
+  const char* dir = std::getenv("TEST_OUTPUT_DIR");
+  const std::string path = std::string(dir ? dir : "/tmp") + "/" + name + ".png";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return "(not written)";
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(img.width),
+                 static_cast<png_uint_32>(img.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<size_t>(img.width) * 3);
+    for (int y = 0; y < img.height; ++y) {
+      for (int x = 0; x < img.width; ++x) {
+        const uint32_t p = img.at(x, y);
+        row[3 * x] = static_cast<png_byte>(p >> 16);
+        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
+        row[3 * x + 2] = static_cast<png_byte>(p);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+  return path;
+}
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool has_output(const Program& p, const std::string& line) {
+  return p.stdout_text().find(line + "\n") != std::string::npos;
+}
+
+// Polls the program's standard output for a line.
+bool wait_for_output(const Program& p, const std::string& line, int timeout_ms) {
+  for (int waited = 0;; waited += 10) {
+    if (has_output(p, line)) return true;
+    if (waited >= timeout_ms) return false;
+    pause_ms(10);
+  }
+}
+
+// One Xvfb with openbox for the whole suite.
+class MessageBoxWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new XServer(); }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override { ASSERT_TRUE(x().ok()) << x().error(); }
+
+  XServer& x() { return *server_; }
+
+  struct Windows {
+    WindowId box = 0, main = 0;
+  };
+
+  // Starts the probe and waits for its box and its main window to be on the
+  // screen. The box comes first; the window manager gives the focus to the
+  // main window when that appears, so keys are sent only after it has.
+  Windows start_with_box(std::unique_ptr<Program>& program, const std::string& title,
+                         std::vector<std::string> args = {}) {
+    program = std::make_unique<Program>(x(), kProbe, std::move(args));
+    EXPECT_TRUE(program->started());
+    const auto box = x().wait_for_window_titled(title, 10000);
+    EXPECT_TRUE(box && x().wait_mapped(*box, 5000)) << "no box \"" << title << "\"; stderr:\n"
+                                                    << program->stderr_text();
+    const auto main = x().wait_for_window_of(*program, 10000);
+    EXPECT_TRUE(main && x().wait_mapped(*main, 5000)) << "no main window";
+    return {box.value_or(0), main.value_or(0)};
+  }
+
+  // The box's client area, once its text is drawn.
+  std::optional<RgbImage> grab_drawn(WindowId box, const std::string& first_line) {
+    std::optional<RgbImage> img;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      img = x().grab(box);
+      if (img && find_text(*img, first_line)) break;
+      pause_ms(20);
+    }
+    return img;
+  }
+
+  // A click with the first mouse button on the middle of the button labelled
+  // label, found in a grab of the box.
+  void click_button(WindowId box, const std::string& label) {
+    const auto img = x().grab(box);
+    ASSERT_TRUE(img);
+    const auto at = find_text(*img, label);
+    ASSERT_TRUE(at) << "no button " << label << " in " << save_png(*img, "msgbox_no_button");
+    const int cx = at->x + 4 * static_cast<int>(label.size());
+    const int cy = at->y + 8;
+    ASSERT_EQ(x().run({"xdotool", "windowactivate", "--sync", std::to_string(box), "mousemove",
+                       "--window", std::to_string(box), std::to_string(cx), std::to_string(cy),
+                       "click", "1"}),
+              0);
+  }
+
+  // Carries out one way of answering a box: keys, or "click:<label>", or
+  // "close" (the window manager's close request), or "destroy" (another
+  // client destroys the box's window).
+  void answer(WindowId box, const std::string& how) {
+    if (how.rfind("click:", 0) == 0)
+      click_button(box, how.substr(6));
+    else if (how == "close")
+      ASSERT_TRUE(x().request_close(box));
+    else if (how == "destroy")
+      ASSERT_EQ(x().run({"xdotool", "windowclose", std::to_string(box)}), 0);
+    else
+      ASSERT_TRUE(x().send_keys(box, {how}));
+  }
+
+  bool box_gone(const std::string& title, int timeout_ms) {
+    for (int waited = 0;; waited += 20) {
+      if (!x().wait_for_window_titled(title, 0)) return true;
+      if (waited >= timeout_ms) return false;
+      pause_ms(20);
+    }
+  }
+
+  static XServer* server_;
+};
+
+XServer* MessageBoxWindowTest::server_ = nullptr;
+
+TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWindow) {
+  std::unique_ptr<Program> p;
+  const auto [box, main] = start_with_box(p, kReportTitle);
+  ASSERT_TRUE(box != 0 && main != 0);
+
+  const auto img = grab_drawn(box, "Line:40");
+  ASSERT_TRUE(img);
+  const std::string png = save_png(*img, "msgbox_error6");
+  uint32_t ink = 0, paper = 0;
+  const auto first = find_text(*img, "Line:40");
+  ASSERT_TRUE(first) << png;
+  ASSERT_TRUE(text_at(*img, first->x, first->y, "Line:40", &ink, &paper));
+  uint32_t ink2 = 0, paper2 = 0;
+  EXPECT_TRUE(text_at(*img, first->x, first->y + 16, "Overflow", &ink2, &paper2)) << png;
+  EXPECT_EQ(ink2, ink);
+  EXPECT_EQ(paper2, paper);
+  EXPECT_TRUE(text_at(*img, first->x, first->y + 32, "Continue?")) << png;
+  // Exactly these three lines: paper around them and in the text row below.
+  const int line_length[] = {7, 8, 9, 0};
+  for (int y = first->y; y < first->y + 64; ++y) {
+    const int length = line_length[(y - first->y) / 16];
+    for (int x = 0; x < img->width; ++x) {
+      if (x >= first->x && x < first->x + 8 * length) continue;
+      ASSERT_EQ(img->at(x, y), paper) << "at " << x << "," << y << " in " << png;
+    }
+  }
+  const auto yes = find_text(*img, "Yes");
+  const auto no = find_text(*img, "No");
+  ASSERT_TRUE(yes && no) << png;
+  EXPECT_GT(yes->y, first->y + 48);
+  EXPECT_EQ(yes->y, no->y);
+  EXPECT_LT(yes->x, no->x);
+
+  std::string props;
+  x().run({"xprop", "-id", std::to_string(box), "_NET_WM_STATE", "_NET_WM_WINDOW_TYPE"}, 5000,
+          &props);
+  EXPECT_NE(props.find("_NET_WM_STATE_ABOVE"), std::string::npos) << props;
+  EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << props;
+
+  // The main window takes the page's size and shows the page while the
+  // report holds the program thread; the box does not cover it.
+  const auto main_area = x().wait_client_size(main, 640, 480, 10000);
+  ASSERT_TRUE(main_area && main_area->width == 640 && main_area->height == 480);
+  const auto box_area = x().client_geometry(box);
+  ASSERT_TRUE(box_area);
+  const bool apart =
+      box_area->x >= main_area->x + 640 || box_area->x + box_area->width <= main_area->x ||
+      box_area->y >= main_area->y + 480 || box_area->y + box_area->height <= main_area->y;
+  EXPECT_TRUE(apart);
+  std::optional<RgbImage> page;
+  for (int attempt = 0; attempt < 100 && !(page && text_at(*page, 0, 0, "LIVE")); ++attempt) {
+    pause_ms(20);
+    page = x().grab(main);
+  }
+  ASSERT_TRUE(page);
+  uint32_t page_ink = 0, page_paper = 0;
+  EXPECT_TRUE(text_at(*page, 0, 0, "LIVE", &page_ink, &page_paper))
+      << save_png(*page, "msgbox_main_window");
+  EXPECT_EQ(palette_index(page_ink), 15);
+  EXPECT_EQ(palette_index(page_paper), 0);
+
+  EXPECT_FALSE(has_output(*p, "after 40"));
+  EXPECT_TRUE(p->running());
+  answer(box, "n");
+  EXPECT_EQ(p->wait_exit(10000), 0);
+}
+
+TEST_F(MessageBoxWindowTest, YesGoesOnWithTheNextStatementAndNoEndsTheProgram) {
+  const struct {
+    std::string how;
+    bool yes;
+  } cases[] = {
+      {"y", true},         {"shift+y", true}, {"Return", true},   {"KP_Enter", true},
+      {"click:Yes", true}, {"n", false},      {"shift+n", false}, {"click:No", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    std::unique_ptr<Program> p;
+    const auto [box, main] = start_with_box(p, kReportTitle);
+    ASSERT_TRUE(box != 0 && main != 0);
+    ASSERT_TRUE(grab_drawn(box, "Line:40"));
+    answer(box, c.how);
+    if (c.yes) {
+      EXPECT_TRUE(wait_for_output(*p, "after 40", 10000)) << p->stderr_text();
+      EXPECT_TRUE(box_gone(kReportTitle, 5000));
+      EXPECT_TRUE(p->running());
+      ASSERT_TRUE(x().request_close(main));
+      EXPECT_EQ(p->wait_exit(10000), 0);
+    } else {
+      EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
+      EXPECT_FALSE(has_output(*p, "after 40"));
+    }
+  }
+}
+
+TEST_F(MessageBoxWindowTest, EscapeAndCloseRequestDoNotAnswerTheQuestion) {
+  std::unique_ptr<Program> p;
+  const auto [box, main] = start_with_box(p, kReportTitle);
+  ASSERT_TRUE(box != 0 && main != 0);
+  ASSERT_TRUE(grab_drawn(box, "Line:40"));
+  for (const std::string how : {"Escape", "close"}) {
+    SCOPED_TRACE(how);
+    answer(box, how);
+    pause_ms(400);
+    EXPECT_TRUE(x().wait_for_window_titled(kReportTitle, 0));
+    EXPECT_TRUE(p->running());
+    EXPECT_FALSE(has_output(*p, "after 40"));
+  }
+  answer(box, "y");
+  EXPECT_TRUE(wait_for_output(*p, "after 40", 10000));
+}
+
+TEST_F(MessageBoxWindowTest, ReportDestroyedFromOutsideIsAskedAgain) {
+  std::unique_ptr<Program> p;
+  const auto [box, main] = start_with_box(p, kReportTitle);
+  ASSERT_TRUE(box != 0 && main != 0);
+  answer(box, "destroy");
+  std::optional<WindowId> again;
+  for (int attempt = 0; attempt < 250 && !(again && *again != box); ++attempt) {
+    pause_ms(20);
+    again = x().wait_for_window_titled(kReportTitle, 0);
+  }
+  ASSERT_TRUE(again && *again != box);
+  ASSERT_TRUE(x().wait_mapped(*again, 5000));
+  const auto img = grab_drawn(*again, "Line:40");
+  EXPECT_TRUE(img && find_text(*img, "Continue?"));
+  EXPECT_FALSE(has_output(*p, "after 40"));
+  answer(*again, "y");
+  EXPECT_TRUE(wait_for_output(*p, "after 40", 10000));
+}
+
+TEST_F(MessageBoxWindowTest, CloseRequestWhileTheReportIsOpenWaitsForTheAnswer) {
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    std::unique_ptr<Program> p;
+    const auto [box, main] = start_with_box(p, kReportTitle);
+    ASSERT_TRUE(box != 0 && main != 0);
+    ASSERT_TRUE(x().request_close(main));
+    EXPECT_EQ(p->wait_exit(600), std::nullopt);
+    EXPECT_TRUE(x().wait_for_window_titled(kReportTitle, 0));
+    answer(box, yes ? "y" : "n");
+    EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
+    // After Yes the next statement still runs; the program parks at its end.
+    EXPECT_EQ(has_output(*p, "after 40"), yes);
+  }
+}
+
+TEST_F(MessageBoxWindowTest, AlertShowsItsTextAndClosesWithOk) {
+  for (const std::string how : {"Return", "KP_Enter", "Escape", "close", "destroy", "click:OK"}) {
+    SCOPED_TRACE(how);
+    std::unique_ptr<Program> p;
+    const auto [box, main] = start_with_box(p, "Alert", {"alert"});
+    ASSERT_TRUE(box != 0 && main != 0);
+    const auto img = grab_drawn(box, kAlertText);
+    ASSERT_TRUE(img);
+    const std::string png = save_png(*img, "msgbox_alert");
+    const auto text = find_text(*img, kAlertText);
+    const auto ok = find_text(*img, "OK");
+    ASSERT_TRUE(text && ok) << png;
+    EXPECT_GT(ok->y, text->y + 16);
+    EXPECT_FALSE(find_text(*img, "Yes")) << png;
+    answer(box, how);
+    EXPECT_TRUE(wait_for_output(*p, "alert answered: ok", 10000)) << p->stderr_text();
+    EXPECT_EQ(p->wait_exit(10000), 0);
+  }
+}
+
+}  // namespace
+}  // namespace ws::test
