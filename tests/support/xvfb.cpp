@@ -1,1 +1,542 @@
 #include "support/xvfb.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "screen/page.h"
+
+namespace ws::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int elapsed_ms(Clock::time_point since) {
+  return static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool path_exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The environment with DISPLAY and the extra entries set.
+std::vector<std::string> make_environment(const std::string& display,
+                                          const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  auto overridden = [&](const std::string& entry) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    if (name == "DISPLAY=") return true;
+    for (const auto& e : extra)
+      if (e.compare(0, name.size(), name) == 0) return true;
+    return false;
+  };
+  for (char** e = environ; *e != nullptr; ++e)
+    if (!overridden(*e)) env.emplace_back(*e);
+  env.push_back("DISPLAY=" + display);
+  for (const auto& e : extra) env.push_back(e);
+  return env;
+}
+
+// fork/exec with standard output and error sent to files (or /dev/null). The
+// child dies with the process that started it.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& out_path, const std::string& err_path) {
+  std::vector<char*> args, envp;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  const int out = open(out_path.empty() ? "/dev/null" : out_path.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = open(err_path.empty() ? "/dev/null" : err_path.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    setpgid(0, 0);
+    execvpe(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  close(out);
+  close(err);
+  close(in);
+  return pid;
+}
+
+// Waits for a child; its exit code (128 + signal), or nullopt after timeout_ms.
+std::optional<int> wait_child(pid_t pid, int timeout_ms) {
+  const auto start = Clock::now();
+  for (;;) {
+    int status = 0;
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    }
+    if (r < 0) return -1;
+    if (elapsed_ms(start) >= timeout_ms) return std::nullopt;
+    sleep_ms(1);
+  }
+}
+
+// SIGTERM, then SIGKILL after grace_ms; reaps the child.
+void stop_child(pid_t pid, int grace_ms) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGTERM);
+  if (!wait_child(pid, grace_ms)) {
+    ::kill(pid, SIGKILL);
+    wait_child(pid, 5000);
+  }
+}
+
+int ignore_x_errors(Display*, XErrorEvent*) { return 0; }
+
+std::optional<unsigned long> cardinal_property(Display* d, WindowId w, const char* name) {
+  const Atom atom = XInternAtom(d, name, True);
+  if (atom == None) return std::nullopt;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::optional<unsigned long> value;
+  if (XGetWindowProperty(d, w, atom, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                         &after, &data) == Success &&
+      data != nullptr && format == 32 && count == 1)
+    value = *reinterpret_cast<unsigned long*>(data);
+  if (data != nullptr) XFree(data);
+  return value;
+}
+
+uint32_t read_u32(const unsigned char* p, bool big_endian) {
+  return big_endian ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
+                    : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
+// The 8-bit value of the channel that mask selects.
+uint32_t channel(uint32_t pixel, uint32_t mask) {
+  if (mask == 0) return 0;
+  const int shift = __builtin_ctz(mask);
+  const uint32_t max = mask >> shift;
+  const uint32_t v = (pixel & mask) >> shift;
+  return max == 255 ? v : (v * 255 + max / 2) / max;
+}
+
+}  // namespace
+
+int palette_index(uint32_t rgb) {
+  for (int n = 0; n < 16; ++n)
+    if ((kDefaultPalette[n] & 0xFFFFFF) == (rgb & 0xFFFFFF)) return n;
+  return -1;
+}
+
+std::optional<RgbImage> decode_xwd(const std::string& bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  if (bytes.size() < 100) return std::nullopt;
+  // The header is 25 words; its version (7) tells its byte order.
+  bool big = true;
+  if (read_u32(b + 4, true) != 7) {
+    if (read_u32(b + 4, false) != 7) return std::nullopt;
+    big = false;
+  }
+  uint32_t h[25];
+  for (int i = 0; i < 25; ++i) h[i] = read_u32(b + 4 * i, big);
+  const uint32_t header_size = h[0], format = h[2], width = h[4], height = h[5];
+  const uint32_t byte_order = h[7], bits_per_pixel = h[11], bytes_per_line = h[12];
+  const uint32_t visual_class = h[13], red = h[14], green = h[15], blue = h[16];
+  const uint32_t ncolors = h[19];
+  constexpr uint32_t kZPixmap = 2, kTrueColor = 4, kDirectColor = 5;
+  if (format != kZPixmap || (visual_class != kTrueColor && visual_class != kDirectColor))
+    return std::nullopt;
+  if (bits_per_pixel % 8 != 0 || bits_per_pixel == 0 || bits_per_pixel > 32) return std::nullopt;
+  const uint64_t offset = uint64_t{header_size} + uint64_t{ncolors} * 12;
+  if (width > 16384 || height > 16384 || uint64_t{bytes_per_line} < uint64_t{width} * bits_per_pixel / 8 ||
+      offset + uint64_t{bytes_per_line} * height > bytes.size())
+    return std::nullopt;
+  RgbImage img;
+  img.width = static_cast<int>(width);
+  img.height = static_cast<int>(height);
+  img.pixels.resize(static_cast<size_t>(width) * height);
+  const int bpp = static_cast<int>(bits_per_pixel / 8);
+  const bool msb_first = byte_order == 1;
+  for (uint32_t y = 0; y < height; ++y) {
+    const unsigned char* row = b + offset + uint64_t{bytes_per_line} * y;
+    for (uint32_t x = 0; x < width; ++x) {
+      const unsigned char* p = row + x * bpp;
+      uint32_t v = 0;
+      for (int k = 0; k < bpp; ++k)
+        v |= uint32_t{p[msb_first ? k : bpp - 1 - k]} << (8 * (bpp - 1 - k));
+      img.pixels[static_cast<size_t>(y) * width + x] =
+          channel(v, red) << 16 | channel(v, green) << 8 | channel(v, blue);
+    }
+  }
+  return img;
+}
+
+// ---------------------------------------------------------------- Program
+
+Program::Program(const XServer& server, const std::string& path, std::vector<std::string> args,
+                 std::vector<std::string> extra_env, std::optional<std::string> display_override) {
+  static int counter = 0;
+  const std::string base = server.work_dir() + "/program" + std::to_string(++counter);
+  out_path_ = base + ".out";
+  err_path_ = base + ".err";
+  args.insert(args.begin(), path);
+  start_ = Clock::now();
+  pid_ = spawn(args, make_environment(display_override.value_or(server.display()), extra_env),
+               out_path_, err_path_);
+}
+
+Program::~Program() { kill(); }
+
+std::optional<int> Program::wait_exit(int timeout_ms) {
+  if (exit_code_ || pid_ <= 0) return exit_code_;
+  exit_code_ = wait_child(pid_, timeout_ms);
+  if (exit_code_) exit_time_ = Clock::now();
+  return exit_code_;
+}
+
+bool Program::running() { return pid_ > 0 && !wait_exit(0); }
+
+void Program::kill() {
+  if (running()) {
+    ::kill(pid_, SIGKILL);
+    wait_exit(5000);
+  }
+}
+
+std::string Program::stdout_text() const { return read_file(out_path_); }
+std::string Program::stderr_text() const { return read_file(err_path_); }
+
+// ---------------------------------------------------------------- XServer
+
+XServer::XServer(bool with_window_manager, int width, int height, bool with_glx) {
+  char dir[] = "/tmp/ws-xvfb-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    error_ = "cannot make a scratch directory";
+    return;
+  }
+  work_dir_ = dir;
+  if (!start_xvfb(width, height, with_glx)) return;
+  if (with_window_manager && !start_window_manager()) return;
+  ok_ = true;
+}
+
+XServer::~XServer() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+  stop_child(wm_pid_, 2000);
+  stop_child(xvfb_pid_, 2000);
+  if (!work_dir_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(work_dir_, ec);
+  }
+}
+
+bool XServer::start_xvfb(int width, int height, bool with_glx) {
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const int base = 100 + static_cast<int>(getpid() % 300);
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    const int n = 100 + (base - 100 + attempt * 7) % 800;
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    if (path_exists(socket) || path_exists(lock)) continue;
+    const std::string log = work_dir_ + "/xvfb" + std::to_string(n) + ".log";
+    const pid_t pid = spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", screen,
+                             with_glx ? "+extension" : "-extension", "GLX", "-nolisten", "tcp",
+                             "-noreset"},
+                            make_environment(":" + std::to_string(n), {}), "", log);
+    // Ready when the lock holds our pid and xdpyinfo answers; another run
+    // that took the number first makes ours exit.
+    const auto start = Clock::now();
+    bool ours = false, ready = false;
+    while (elapsed_ms(start) < 10000) {
+      if (wait_child(pid, 0)) break;
+      if (!ours) {
+        const std::string text = read_file(lock);
+        ours = !text.empty() && std::atoi(text.c_str()) == pid;
+      }
+      if (ours) {
+        number_ = n;
+        if (run({"xdpyinfo"}, 5000) == 0) {
+          ready = true;
+          break;
+        }
+      }
+      sleep_ms(20);
+    }
+    if (ready) {
+      xvfb_pid_ = pid;
+      return true;
+    }
+    number_ = -1;
+    stop_child(pid, 1000);
+  }
+  error_ = "no Xvfb could be started";
+  return false;
+}
+
+bool XServer::start_window_manager() {
+  // No key or mouse bindings: the default ones take Alt+Enter's neighbours
+  // (Alt+F4, Alt+Tab, Alt+Space...) away from the program under test.
+  const std::string rc = work_dir_ + "/openbox-rc.xml";
+  std::ofstream(rc) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>1</number></desktops>
+  <keyboard></keyboard>
+  <mouse></mouse>
+</openbox_config>
+)";
+  wm_pid_ = spawn({"openbox", "--config-file", rc},
+                  make_environment(display(), {"XDG_CONFIG_HOME=" + work_dir_,
+                                               "XDG_CACHE_HOME=" + work_dir_,
+                                               "HOME=" + work_dir_}),
+                  "", work_dir_ + "/openbox.log");
+  Display* d = connection();
+  const auto start = Clock::now();
+  while (d != nullptr && elapsed_ms(start) < 10000) {
+    if (wait_child(wm_pid_, 0)) break;
+    if (cardinal_property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK")) return true;
+    sleep_ms(20);
+  }
+  error_ = "openbox did not come up: " + read_file(work_dir_ + "/openbox.log");
+  return false;
+}
+
+Display* XServer::connection() {
+  if (display_ == nullptr && number_ >= 0) {
+    XSetErrorHandler(ignore_x_errors);
+    display_ = XOpenDisplay(display().c_str());
+  }
+  return display_;
+}
+
+int XServer::run(const std::vector<std::string>& argv, int timeout_ms, std::string* out) const {
+  static int counter = 0;
+  const std::string out_path = out ? work_dir_ + "/run" + std::to_string(++counter) + ".out" : "";
+  const pid_t pid = spawn(argv, make_environment(display(), {}), out_path, "");
+  const auto code = wait_child(pid, timeout_ms);
+  if (!code) {
+    ::kill(pid, SIGKILL);
+    wait_child(pid, 5000);
+  }
+  if (out) {
+    *out = read_file(out_path);
+    std::remove(out_path.c_str());
+  }
+  return code.value_or(-1);
+}
+
+std::vector<WindowId> XServer::client_windows() {
+  std::vector<WindowId> found;
+  Display* d = connection();
+  if (d == nullptr) return found;
+  XSync(d, False);
+  std::vector<Window> pending{DefaultRootWindow(d)};
+  while (!pending.empty()) {
+    const Window w = pending.back();
+    pending.pop_back();
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &count)) continue;
+    for (unsigned int i = 0; i < count; ++i) {
+      found.push_back(children[i]);
+      pending.push_back(children[i]);
+    }
+    if (children != nullptr) XFree(children);
+  }
+  return found;
+}
+
+std::optional<std::string> XServer::title(WindowId w) {
+  Display* d = connection();
+  if (d == nullptr) return std::nullopt;
+  const Atom net_name = XInternAtom(d, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, net_name, 0, 1024, False, utf8, &type, &format, &count, &after,
+                         &data) == Success &&
+      data != nullptr && type == utf8) {
+    std::string s(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    return s;
+  }
+  if (data != nullptr) XFree(data);
+  char* name = nullptr;
+  if (XFetchName(d, w, &name) && name != nullptr) {
+    std::string s(name);
+    XFree(name);
+    return s;
+  }
+  return std::nullopt;
+}
+
+std::optional<WindowId> XServer::wait_for_window_titled(const std::string& wanted, int timeout_ms) {
+  const auto start = Clock::now();
+  do {
+    for (WindowId w : client_windows())
+      if (title(w) == wanted) return w;
+    sleep_ms(5);
+  } while (elapsed_ms(start) < timeout_ms);
+  return std::nullopt;
+}
+
+std::optional<WindowId> XServer::wait_for_window_of(const Program& program, int timeout_ms) {
+  const auto start = Clock::now();
+  do {
+    Display* d = connection();
+    if (d == nullptr) return std::nullopt;
+    std::optional<WindowId> best;
+    for (WindowId w : client_windows()) {
+      const auto pid = cardinal_property(d, w, "_NET_WM_PID");
+      if (pid && static_cast<pid_t>(*pid) == program.pid() && (!best || w < *best)) best = w;
+    }
+    if (best) return best;
+    sleep_ms(2);
+  } while (elapsed_ms(start) < timeout_ms);
+  return std::nullopt;
+}
+
+bool XServer::wait_mapped(WindowId w, int timeout_ms) {
+  const auto start = Clock::now();
+  do {
+    Display* d = connection();
+    XWindowAttributes a;
+    if (d != nullptr && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return true;
+    sleep_ms(2);
+  } while (elapsed_ms(start) < timeout_ms);
+  return false;
+}
+
+std::optional<Geometry> XServer::client_geometry(WindowId w) {
+  Display* d = connection();
+  XWindowAttributes a;
+  if (d == nullptr || !XGetWindowAttributes(d, w, &a)) return std::nullopt;
+  Geometry g;
+  g.width = a.width;
+  g.height = a.height;
+  Window child;
+  if (!XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &g.x, &g.y, &child))
+    return std::nullopt;
+  return g;
+}
+
+std::optional<Geometry> XServer::wait_client_size(WindowId w, int width, int height,
+                                                  int timeout_ms) {
+  const auto start = Clock::now();
+  std::optional<Geometry> g;
+  do {
+    g = client_geometry(w);
+    if (g && g->width == width && g->height == height) return g;
+    sleep_ms(5);
+  } while (elapsed_ms(start) < timeout_ms);
+  return g;
+}
+
+std::optional<Geometry> XServer::wait_geometry_settled(WindowId w, int stable_ms, int timeout_ms) {
+  const auto start = Clock::now();
+  std::optional<Geometry> last = client_geometry(w);
+  auto since = Clock::now();
+  while (elapsed_ms(start) < timeout_ms) {
+    sleep_ms(5);
+    const auto g = client_geometry(w);
+    if (!g) return std::nullopt;
+    if (!last || g->x != last->x || g->y != last->y || g->width != last->width ||
+        g->height != last->height) {
+      last = g;
+      since = Clock::now();
+    } else if (elapsed_ms(since) >= stable_ms) {
+      break;
+    }
+  }
+  return last;
+}
+
+bool XServer::send_keys(WindowId w, const std::vector<std::string>& keys, int delay_ms) {
+  std::vector<std::string> argv{"xdotool", "windowactivate", "--sync", std::to_string(w),
+                                "key",     "--delay",        std::to_string(delay_ms)};
+  argv.insert(argv.end(), keys.begin(), keys.end());
+  return run(argv) == 0;
+}
+
+bool XServer::resize(WindowId w, int width, int height) {
+  return run({"xdotool", "windowsize", std::to_string(w), std::to_string(width),
+              std::to_string(height)}) == 0;
+}
+
+bool XServer::move(WindowId w, int x, int y) {
+  return run({"xdotool", "windowmove", std::to_string(w), std::to_string(x), std::to_string(y)}) ==
+         0;
+}
+
+bool XServer::request_close(WindowId w) {
+  Display* d = connection();
+  if (d == nullptr) return false;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  // An empty event mask sends it to the client that created the window.
+  const Status ok = XSendEvent(d, w, False, NoEventMask, &e);
+  XSync(d, False);
+  return ok != 0;
+}
+
+std::optional<RgbImage> XServer::grab(WindowId w) {
+  std::string bytes;
+  if (run({"xwd", "-id", std::to_string(w), "-silent", "-nobdrs"}, 10000, &bytes) != 0)
+    return std::nullopt;
+  return decode_xwd(bytes);
+}
+
+std::optional<uint32_t> XServer::pixel(WindowId w, int x, int y) {
+  Display* d = connection();
+  if (d == nullptr) return std::nullopt;
+  XImage* image = XGetImage(d, w, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (image == nullptr) return std::nullopt;
+  const unsigned long v = XGetPixel(image, 0, 0);
+  const uint32_t rgb = channel(static_cast<uint32_t>(v), static_cast<uint32_t>(image->red_mask)) << 16 |
+                       channel(static_cast<uint32_t>(v), static_cast<uint32_t>(image->green_mask)) << 8 |
+                       channel(static_cast<uint32_t>(v), static_cast<uint32_t>(image->blue_mask));
+  XDestroyImage(image);
+  return rgb;
+}
+
+}  // namespace ws::test

@@ -89,9 +89,10 @@ class Program {
 class XServer {
  public:
   // Starts Xvfb on a free display number with a screen of width x height x 24
-  // and GLX; then openbox when with_window_manager. ok() tells whether both
-  // came up.
-  explicit XServer(bool with_window_manager = true, int width = 1280, int height = 1024);
+  // (with the GLX extension unless with_glx is false); then openbox when
+  // with_window_manager. ok() tells whether both came up.
+  explicit XServer(bool with_window_manager = true, int width = 1280, int height = 1024,
+                   bool with_glx = true);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -108,10 +109,10 @@ class XServer {
   int run(const std::vector<std::string>& argv, int timeout_ms = 10000,
           std::string* out = nullptr) const;
 
-  // Top-level client windows (those with WM_STATE under a frame, or direct
-  // children of the root without a window manager) whose title is title.
+  // A window anywhere in the tree whose title is exactly title.
   std::optional<WindowId> wait_for_window_titled(const std::string& title, int timeout_ms);
-  // The client window whose _NET_WM_PID is the program's pid.
+  // A window whose _NET_WM_PID is the program's pid (of several, the lowest
+  // id; a program's message boxes are best told apart by title).
   std::optional<WindowId> wait_for_window_of(const Program& program, int timeout_ms);
   bool wait_mapped(WindowId w, int timeout_ms);
   // The title (_NET_WM_NAME, else WM_NAME), nullopt when the window is gone.
@@ -132,10 +133,13 @@ class XServer {
   bool request_close(WindowId w);
   // xwd -id W -silent -nobdrs, decoded.
   std::optional<RgbImage> grab(WindowId w);
+  // One pixel of the client area as 0xRRGGBB, read directly (fast enough to
+  // poll for a change).
+  std::optional<uint32_t> pixel(WindowId w, int x, int y);
 
  private:
   Display* connection();
-  bool start_xvfb(int width, int height);
+  bool start_xvfb(int width, int height, bool with_glx);
   bool start_window_manager();
   std::vector<WindowId> client_windows();
 

@@ -1,0 +1,104 @@
+// The frame slots between a builder and a presenter thread, and the display
+// lock between a builder and a program thread replacing the page. Run also
+// under ThreadSanitizer: a frame read while it is being written, or a page
+// read after it was replaced, shows there as well as in the checks.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "screen/frames.h"
+#include "support/headless.h"
+
+namespace ws::test {
+namespace {
+
+// A small page keeps each pass short, so that the two threads meet often.
+std::unique_ptr<ScreenPage> small_page(uint32_t value) {
+  auto page = std::make_unique<ScreenPage>(64, 16);
+  page->fill_pixel_rows(0, 16, 1);
+  page->set_palette(1, value);
+  return page;
+}
+
+TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
+  Headless h;
+  Runtime& rt = h.rt;
+  auto page = small_page(0);
+  rt.display_page.store(page.get());
+  constexpr uint32_t kFrames = 20'000;
+  std::atomic<bool> building{true};
+
+  // Every frame is one palette value all over: a frame overwritten while
+  // shown would mix two of them.
+  std::thread builder([&] {
+    for (uint32_t v = 1; v <= kFrames; ++v) {
+      page->set_palette(1, v);
+      build_frame(rt);
+    }
+    building.store(false, std::memory_order_release);
+  });
+
+  uint32_t last_seen = 0, mixed = 0, backwards = 0, shown = 0;
+  uint64_t last_order = 0;
+  auto present_once = [&] {
+    const SlotChoice c = choose_present_slot(rt.frames);
+    if (c.slot < 0 || !c.changed) return;
+    const FrameSlot& s = rt.frames.slots[c.slot];
+    const uint32_t v = s.pixels[0];
+    for (int i = 0; i < s.width * s.height; ++i) mixed += s.pixels[i] != v;
+    const uint64_t order = s.order.load();
+    backwards += v < last_seen || (shown > 0 && order <= last_order);
+    last_seen = v;
+    last_order = order;
+    ++shown;
+  };
+  while (building.load(std::memory_order_acquire)) present_once();
+  builder.join();
+  present_once();
+
+  EXPECT_EQ(mixed, 0u);
+  EXPECT_EQ(backwards, 0u);
+  EXPECT_GT(shown, 1u);
+  // The last frame built is the one shown in the end.
+  EXPECT_EQ(last_seen, kFrames);
+  EXPECT_TRUE(h.boxes.shown.empty()) << h.boxes.shown[0].text;
+}
+
+TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
+  Headless h;
+  Runtime& rt = h.rt;
+  std::unique_ptr<ScreenPage> page = small_page(0);
+  rt.display_page.store(page.get());
+  std::atomic<bool> changing{true};
+
+  std::thread builder([&] {
+    while (changing.load(std::memory_order_acquire)) build_frame(rt);
+  });
+  // The program thread's side of a screen-mode change, each new page with a
+  // colour of its own.
+  constexpr uint32_t kChanges = 300;
+  for (uint32_t v = 1; v <= kChanges; ++v) {
+    auto next = small_page(v);
+    rt.frames.display_lock.store(1, std::memory_order_release);
+    while (rt.frames.display_lock.load(std::memory_order_acquire) != 2) std::this_thread::yield();
+    rt.frames.frame_valid.store(false, std::memory_order_release);
+    rt.display_page.store(next.get(), std::memory_order_release);
+    page = std::move(next);  // the old page goes while the lock is held
+    rt.frames.display_lock.store(0, std::memory_order_release);
+  }
+  // The last page's frame arrives although nothing changed after it.
+  uint32_t shown = 0;
+  for (int tries = 0; tries < 100'000 && shown != kChanges; ++tries) {
+    const SlotChoice c = choose_present_slot(rt.frames);
+    if (c.slot >= 0) shown = rt.frames.slots[c.slot].pixels[0];
+    std::this_thread::yield();
+  }
+  changing.store(false, std::memory_order_release);
+  builder.join();
+  EXPECT_EQ(shown, kChanges);
+}
+
+}  // namespace
+}  // namespace ws::test

@@ -1,0 +1,254 @@
+// The presenter's decisions without a window: the answer to a resize, the
+// full-screen cycle, the viewport and one presentation's plan.
+#include <gtest/gtest.h>
+
+#include "screen/frames.h"
+#include "screen/text.h"
+#include "support/headless.h"
+
+namespace ws::test {
+namespace {
+
+// The window as the window library reports it, answered as the presenter
+// would: each requested size is reported back before the user's next move.
+struct ResizingWindow {
+  PresentState ps;
+  int32_t scaling = 2;
+  bool snap_back = false;
+
+  std::optional<WindowSize> user_sets(int32_t w, int32_t h) {
+    record_window_size(ps, w, h);
+    const auto answer = adapt_window(ps, 640, 480, scaling, snap_back);
+    if (answer) record_window_size(ps, answer->width, answer->height);
+    return answer;
+  }
+};
+
+TEST(WindowAdaptation, TheFirstFrameOfThePageFitsTheWindowWhateverTheScalingMode) {
+  for (int32_t scaling : {0, 1, 2}) {
+    ResizingWindow w;
+    w.scaling = scaling;
+    record_window_size(w.ps, 640, 400);
+    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), (WindowSize{640, 480})) << scaling;
+    record_window_size(w.ps, 640, 480);
+    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), std::nullopt) << scaling;
+  }
+}
+
+TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
+  struct Step {
+    int32_t w, h;
+    std::optional<WindowSize> answer;
+  };
+  // One user's session, each step from the size before it.
+  const Step steps[] = {
+      {640, 480, std::nullopt},             // the page's own size
+      {800, 480, WindowSize{800, 599}},     // width only: height from it, 599 not 600
+      {800, 700, WindowSize{933, 700}},     // height only
+      {1000, 720, WindowSize{1000, 749}},   // both, width changed more: width kept
+      {1040, 709, WindowSize{945, 709}},    // both, equal changes: height kept
+      {945, 709, std::nullopt},             // the aspect last asked for stays
+      {1024, 768, std::nullopt},            // exactly the page's aspect stays
+  };
+  ResizingWindow w;
+  record_window_size(w.ps, 640, 400);
+  adapt_window(w.ps, 640, 480, 2, false);
+  record_window_size(w.ps, 640, 480);
+  for (const Step& s : steps)
+    EXPECT_EQ(w.user_sets(s.w, s.h), s.answer) << s.w << " x " << s.h;
+}
+
+TEST(WindowAdaptation, SizesKeptAsTheUserMadeThem) {
+  // 800 x 500 has the 1.6 aspect asked for before any answer.
+  ResizingWindow smooth;
+  record_window_size(smooth.ps, 640, 400);
+  adapt_window(smooth.ps, 640, 480, 2, false);
+  record_window_size(smooth.ps, 640, 480);
+  EXPECT_EQ(smooth.user_sets(800, 500), std::nullopt);
+
+  // Unscaled: a user's size stays, unless snap-back is on.
+  ResizingWindow unscaled;
+  unscaled.scaling = 0;
+  unscaled.user_sets(640, 480);
+  EXPECT_EQ(unscaled.user_sets(900, 500), std::nullopt);
+  unscaled.snap_back = true;
+  EXPECT_EQ(unscaled.user_sets(900, 500), (WindowSize{640, 480}));
+}
+
+TEST(WindowAdaptation, ADegenerateWindowSizeAsksForNothing) {
+  ResizingWindow w;
+  w.user_sets(640, 480);
+  EXPECT_EQ(w.user_sets(0, 0), std::nullopt);
+  EXPECT_EQ(w.user_sets(1, 0), std::nullopt);
+}
+
+TEST(FullScreenCycle, AltEnterGoesThroughTheFiveStatesAndBack) {
+  struct State {
+    int32_t mode, smooth;
+    FullScreenAction action;
+  };
+  const State expected[] = {
+      {1, 0, FullScreenAction::Enter}, {1, 1, FullScreenAction::Keep},
+      {2, 0, FullScreenAction::Keep},  {2, 1, FullScreenAction::Keep},
+      {0, 1, FullScreenAction::Leave}, {1, 0, FullScreenAction::Enter},
+  };
+  Headless h;
+  PresentState& ps = h.rt.present;
+  for (const State& e : expected) {
+    h.rt.frames.force_rebuild.store(false);
+    advance_full_screen_cycle(h.rt);
+    EXPECT_TRUE(h.rt.frames.force_rebuild.load());
+    const FullScreenAction action =
+        ps.full_screen_request.load() == -1 ? FullScreenAction::Keep : change_full_screen(ps);
+    EXPECT_EQ(ps.full_screen_mode.load(), e.mode);
+    EXPECT_EQ(ps.full_screen_smooth.load(), e.smooth);
+    EXPECT_EQ(action, e.action);
+    EXPECT_EQ(ps.full_screen_request.load(), -1);
+  }
+}
+
+TEST(FullScreenCycle, PressesBeforeTheRequestIsAppliedBuildOnIt) {
+  Headless h;
+  PresentState& ps = h.rt.present;
+  advance_full_screen_cycle(h.rt);
+  advance_full_screen_cycle(h.rt);
+  EXPECT_EQ(ps.full_screen_request.load(), 1);
+  EXPECT_EQ(ps.full_screen_smooth.load(), 1);
+  advance_full_screen_cycle(h.rt);
+  EXPECT_EQ(ps.full_screen_request.load(), 2);
+  EXPECT_EQ(change_full_screen(ps), FullScreenAction::Enter);
+  EXPECT_EQ(ps.full_screen_mode.load(), 2);
+}
+
+TEST(Viewport, WhereAndHowTheFrameIsDrawn) {
+  struct Case {
+    const char* what;
+    int32_t ww, wh, scaling, fs_mode;
+    bool fs_smooth;
+    Viewport expected;
+  };
+  const Case cases[] = {
+      {"exact size: pixel for pixel", 640, 480, 2, 0, false, {0, 0, 640, 480, false}},
+      {"one pixel more: smoothed", 641, 481, 2, 0, false, {0, 0, 641, 481, true}},
+      {"stretched sharp", 800, 600, 1, 0, false, {0, 0, 800, 600, false}},
+      {"unscaled: own size", 800, 600, 0, 0, false, {0, 0, 640, 480, false}},
+      {"full screen stretched", 1280, 1024, 2, 1, false, {0, 0, 1280, 1024, false}},
+      {"full screen stretched smooth", 1280, 1024, 0, 1, true, {0, 0, 1280, 1024, true}},
+      {"bars left and right", 1920, 1080, 2, 2, false, {240, 0, 1440, 1080, false}},
+      {"bars above and below", 1280, 1024, 2, 2, true, {0, 33, 1280, 959, true}},
+      {"bars on a 4:3 screen: none", 1024, 768, 2, 2, false, {0, 0, 1024, 768, false}},
+      {"full screen at the frame's size", 640, 480, 2, 2, true, {0, 0, 640, 480, false}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(compute_viewport(640, 480, c.ww, c.wh, c.scaling, c.fs_mode, c.fs_smooth),
+              c.expected)
+        << c.what;
+}
+
+// One presentation after another, with frames built in between.
+struct Presenting {
+  Headless h;
+  Runtime& rt = h.rt;
+  Presenting() {
+    set_screen_mode(rt, 12);
+    // As the process start and the animator leave them.
+    rt.window.window_snap_back.store(false);
+    rt.window.scaling_mode.store(2);
+    record_window_size(rt.present, 640, 400);
+  }
+  PresentPlan present() { return plan_presentation(rt); }
+};
+
+TEST(Presentation, TheFirstFrameIsDrawnAndFitsTheWindow) {
+  Presenting p;
+  EXPECT_FALSE(p.present().draw);  // no frame yet
+  build_frame(p.rt);
+  const PresentPlan plan = p.present();
+  ASSERT_TRUE(plan.draw);
+  EXPECT_EQ(plan.request, (WindowSize{640, 480}));
+  EXPECT_TRUE(plan.swap);
+  // Drawn in the window as it is until the new size is reported.
+  EXPECT_EQ(plan.viewport, (Viewport{0, 0, 640, 400, true}));
+}
+
+TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
+  Presenting p;
+  build_frame(p.rt);
+  EXPECT_TRUE(presentation_due(p.rt));
+  ASSERT_TRUE(p.present().draw);
+  EXPECT_FALSE(presentation_due(p.rt));
+  EXPECT_FALSE(p.present().draw) << "nothing new since the last presentation";
+  build_frame(p.rt);  // dropped: the page is unchanged
+  EXPECT_FALSE(presentation_due(p.rt));
+  EXPECT_FALSE(p.present().draw);
+
+  record_window_size(p.rt.present, 640, 480);
+  EXPECT_TRUE(presentation_due(p.rt));
+  const PresentPlan after_report = p.present();
+  EXPECT_TRUE(after_report.draw);
+  EXPECT_EQ(after_report.viewport, (Viewport{0, 0, 640, 480, false}));
+
+  p.rt.present.forced_redraw = true;  // the window library's repaint
+  EXPECT_TRUE(p.present().draw);
+  p.h.page().set_pixel(3, 3, 3);
+  build_frame(p.rt);
+  EXPECT_TRUE(presentation_due(p.rt));
+  EXPECT_TRUE(p.present().draw);
+}
+
+TEST(Presentation, ThePauseDrawsWithoutSwappingAndTheEndOfThePauseSwaps) {
+  Presenting p;
+  build_frame(p.rt);
+  p.rt.state.pause_requested.store(1);
+  PresentPlan plan = p.present();
+  EXPECT_TRUE(plan.draw);
+  EXPECT_FALSE(plan.swap);
+  EXPECT_FALSE(presentation_due(p.rt)) << "nothing to gain while the pause holds";
+  p.rt.state.pause_requested.store(0);
+  // No new frame since: the drawing kept from the screen is shown now.
+  EXPECT_TRUE(presentation_due(p.rt));
+  plan = p.present();
+  EXPECT_TRUE(plan.draw);
+  EXPECT_TRUE(plan.swap);
+  EXPECT_FALSE(presentation_due(p.rt));
+}
+
+TEST(Presentation, AFullScreenRequestWaitsForTheSizeReportOfTheLastRequest) {
+  Presenting p;
+  build_frame(p.rt);
+  p.present();  // asks for 640 x 480
+  advance_full_screen_cycle(p.rt);
+  PresentPlan plan = p.present();
+  EXPECT_EQ(plan.full_screen, FullScreenAction::Keep);
+  record_window_size(p.rt.present, 640, 480);
+  plan = p.present();
+  EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
+  record_window_size(p.rt.present, 1280, 1024);
+  build_frame(p.rt);  // forced by Alt+Enter
+  plan = p.present();
+  EXPECT_EQ(plan.request, std::nullopt) << "no window adaptation in full screen";
+  EXPECT_EQ(plan.viewport, (Viewport{0, 0, 1280, 1024, false}));
+  // Back to the window: four more presses, the last one leaves at the
+  // page's size.
+  for (int n = 0; n < 4; ++n) {
+    advance_full_screen_cycle(p.rt);
+    build_frame(p.rt);
+    plan = p.present();
+  }
+  EXPECT_EQ(plan.full_screen, FullScreenAction::Leave);
+  EXPECT_EQ(plan.request, (WindowSize{640, 480}));
+  // Drawn again before the window reports its new size: the screen's size
+  // still at hand is not answered as if the user had made it.
+  p.rt.present.forced_redraw = true;
+  plan = p.present();
+  EXPECT_TRUE(plan.draw);
+  EXPECT_EQ(plan.request, std::nullopt);
+  record_window_size(p.rt.present, 640, 480);
+  plan = p.present();
+  EXPECT_TRUE(plan.draw);
+  EXPECT_EQ(plan.request, std::nullopt);
+  EXPECT_EQ(plan.viewport, (Viewport{0, 0, 640, 480, false}));
+}
+
+}  // namespace
+}  // namespace ws::test

@@ -1,0 +1,243 @@
+// The page in the window under a private X server with a window manager:
+// pixel for pixel at 640 x 480, smoothed and at the page's aspect after a
+// user's resize, and the Alt+Enter cycle through full screen and back.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "probes/page_pattern.h"
+#include "support/xvfb.h"
+
+namespace ws::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kPageProbe = WS_BINARY_DIR "/page_probe";
+constexpr int kScreenW = 1280, kScreenH = 1024;
+
+// Pixels of the grab that are not the pattern's colour (at 640 x 480).
+int pattern_mismatches(const RgbImage& img) {
+  int wrong = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) wrong += palette_index(img.at(x, y)) != page_pattern(x, y);
+  return wrong;
+}
+
+int off_palette_pixels(const RgbImage& img) {
+  int n = 0;
+  for (uint32_t rgb : img.pixels) n += palette_index(rgb) < 0;
+  return n;
+}
+
+class FramesWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = std::make_unique<XServer>(true, kScreenW, kScreenH); }
+  static void TearDownTestSuite() { server_.reset(); }
+  void SetUp() override { ASSERT_TRUE(server_->ok()) << server_->error(); }
+  XServer& x() { return *server_; }
+
+  // The probe's window, once it shows the page at 640 x 480.
+  WindowId open_page(Program& p) {
+    const auto w = x().wait_for_window_of(p, 10000);
+    EXPECT_TRUE(w) << p.stderr_text();
+    if (!w || !x().wait_mapped(*w, 10000)) return 0;
+    const auto g = x().wait_client_size(*w, 640, 480, 5000);
+    EXPECT_TRUE(g && g->width == 640 && g->height == 480);
+    return *w;
+  }
+
+  // Grabs until pred holds or timeout_ms passes; the last grab.
+  std::optional<RgbImage> grab_until(WindowId w, const std::function<bool(const RgbImage&)>& pred,
+                                     int timeout_ms = 5000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::optional<RgbImage> img;
+    do {
+      img = x().grab(w);
+      if (img && pred(*img)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (Clock::now() < end);
+    return img;
+  }
+
+  static std::unique_ptr<XServer> server_;
+};
+
+std::unique_ptr<XServer> FramesWindow::server_;
+
+TEST_F(FramesWindow, TheClientAreaIsThePagePixelForPixelAt640x480) {
+  Program p(x(), kPageProbe);
+  const WindowId w = open_page(p);
+  ASSERT_NE(w, 0u);
+  const auto img = grab_until(w, [](const RgbImage& i) {
+    return i.width == 640 && i.height == 480 && pattern_mismatches(i) == 0;
+  });
+  ASSERT_TRUE(img);
+  ASSERT_EQ(img->width, 640);
+  ASSERT_EQ(img->height, 480);
+  EXPECT_EQ(pattern_mismatches(*img), 0);
+}
+
+TEST_F(FramesWindow, UserResizesAreAnsweredWithThePagesAspectAndTheFrameIsSmoothedOverIt) {
+  Program p(x(), kPageProbe);
+  const WindowId w = open_page(p);
+  ASSERT_NE(w, 0u);
+  struct Step {
+    int w, h;          // what the user makes it
+    int want_w, want_h;  // what the window answers
+  };
+  const Step steps[] = {{800, 480, 800, 599}, {800, 700, 933, 700}, {1000, 720, 1000, 749}};
+  for (const Step& s : steps) {
+    ASSERT_TRUE(x().resize(w, s.w, s.h));
+    const auto g = x().wait_client_size(w, s.want_w, s.want_h, 5000);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->width, s.want_w) << s.w << " x " << s.h;
+    EXPECT_EQ(g->height, s.want_h) << s.w << " x " << s.h;
+    // Stretched over the whole client area, smoothly: the one-pixel
+    // checkerboard blends into colours of no palette entry, and the corners
+    // are the pattern's (no bars).
+    const auto img = grab_until(w, [&](const RgbImage& i) {
+      return i.width == s.want_w && i.height == s.want_h && off_palette_pixels(i) > i.width * i.height / 4;
+    });
+    ASSERT_TRUE(img);
+    EXPECT_GT(off_palette_pixels(*img), img->width * img->height / 4);
+  }
+  EXPECT_TRUE(p.running());
+}
+
+TEST_F(FramesWindow, ASizeOfTheAspectAskedForBeforeIsKeptAsTheUserMadeIt) {
+  Program p(x(), kPageProbe);
+  const WindowId w = open_page(p);
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(x().resize(w, 800, 500));
+  const auto g = x().wait_geometry_settled(w, 400, 5000);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, 800);
+  EXPECT_EQ(g->height, 500);
+}
+
+TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
+  Program p(x(), kPageProbe);
+  const WindowId w = open_page(p);
+  ASSERT_NE(w, 0u);
+  auto press = [&] { ASSERT_TRUE(x().send_keys(w, {"alt+Return"})); };
+  auto rows_black = [](const RgbImage& i, int from, int to) {
+    for (int y = from; y < to; ++y)
+      for (int x = 0; x < i.width; ++x)
+        if (i.at(x, y) != 0) return false;
+    return true;
+  };
+  auto full_screen = [](const RgbImage& i) { return i.width == kScreenW && i.height == kScreenH; };
+
+  // 1: stretched and sharp over the whole screen: only palette colours.
+  press();
+  auto img = grab_until(w, [&](const RgbImage& i) {
+    return full_screen(i) && off_palette_pixels(i) == 0 && !rows_black(i, 0, 33);
+  });
+  ASSERT_TRUE(img && full_screen(*img));
+  EXPECT_EQ(off_palette_pixels(*img), 0);
+  // 2: stretched and smooth.
+  press();
+  img = grab_until(w, [&](const RgbImage& i) { return full_screen(i) && off_palette_pixels(i) > 0; });
+  ASSERT_TRUE(img && full_screen(*img));
+  EXPECT_GT(off_palette_pixels(*img), 0);
+  // 3: the page's aspect on the 5:4 screen, sharp: 1280 x 959 from row 33,
+  // black bars above and below.
+  press();
+  auto barred = [&](const RgbImage& i) {
+    return full_screen(i) && rows_black(i, 0, 33) && rows_black(i, 992, kScreenH) &&
+           !rows_black(i, 33, 34) && !rows_black(i, 991, 992);
+  };
+  img = grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) == 0; });
+  ASSERT_TRUE(img);
+  EXPECT_TRUE(barred(*img));
+  EXPECT_EQ(off_palette_pixels(*img), 0);
+  // 4: the same, smooth.
+  press();
+  img = grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) > 0; });
+  ASSERT_TRUE(img);
+  EXPECT_GT(off_palette_pixels(*img), 0);
+  // 5: the window again, at the page's size, pixel for pixel.
+  press();
+  const auto g = x().wait_client_size(w, 640, 480, 5000);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, 640);
+  EXPECT_EQ(g->height, 480);
+  img = grab_until(w, [](const RgbImage& i) {
+    return i.width == 640 && i.height == 480 && pattern_mismatches(i) == 0;
+  });
+  ASSERT_TRUE(img);
+  EXPECT_EQ(pattern_mismatches(*img), 0);
+}
+
+// Figures, not checks: run with --gtest_also_run_disabled_tests on a release
+// build. CPU time of the whole program over 10 s of an unchanged page, and
+// the time from a key press to the frame that shows its effect.
+long cpu_ticks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream fields(s.substr(s.rfind(')') + 2));
+  std::string f;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> f; ++i) {
+    if (i == 14) utime = std::stol(f);
+    if (i == 15) stime = std::stol(f);
+  }
+  return utime + stime;
+}
+
+double cpu_percent_over_10s(pid_t pid) {
+  const long before = cpu_ticks(pid);
+  std::this_thread::sleep_for(std::chrono::seconds(10));
+  return 100.0 * static_cast<double>(cpu_ticks(pid) - before) / sysconf(_SC_CLK_TCK) / 10.0;
+}
+
+TEST_F(FramesWindow, DISABLED_Figures) {
+  {
+    // The real program waiting at its first prompt.
+    Program real(x(), WS_BINARY_DIR "/winding-scheme");
+    const auto w = x().wait_for_window_of(real, 10000);
+    ASSERT_TRUE(w && x().wait_mapped(*w, 10000));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    std::printf("cpu over 10 s, the program at its first prompt: %.2f %% of one core\n",
+                cpu_percent_over_10s(real.pid()));
+  }
+  Program p(x(), kPageProbe, {}, {"PROBE_KEYS=1"});
+  const WindowId w = open_page(p);
+  ASSERT_NE(w, 0u);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  std::printf("cpu over 10 s of an unchanged page (probe): %.2f %% of one core\n",
+              cpu_percent_over_10s(p.pid()));
+
+  ASSERT_TRUE(x().send_keys(w, {"a"}));  // focus once
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  double worst = 0, total = 0;
+  constexpr int kKeys = 20;
+  for (int n = 0; n < kKeys; ++n) {
+    const auto start_colour = x().pixel(w, 0, 0);
+    const auto start = Clock::now();
+    ASSERT_EQ(x().run({"xdotool", "key", "b"}), 0);
+    while (x().pixel(w, 0, 0) == start_colour &&
+           Clock::now() - start < std::chrono::seconds(2)) {
+    }
+    const double ms =
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    worst = std::max(worst, ms);
+    total += ms;
+    std::this_thread::sleep_for(std::chrono::milliseconds(97));
+  }
+  std::printf("key press to new frame (xdotool start included): mean %.1f ms, worst %.1f ms\n",
+              total / kKeys, worst);
+}
+
+}  // namespace
+}  // namespace ws::test

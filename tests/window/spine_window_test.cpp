@@ -1,0 +1,162 @@
+// The process around the animator under a private X server with a window
+// manager: the window's first size, its title whenever it was set, the close
+// button, Ctrl+Break, and the start without a usable display.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "support/xvfb.h"
+
+namespace ws::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
+const std::string kPageProbe = WS_BINARY_DIR "/page_probe";
+const std::string kTitle = "SCHEMES: WAVE, TWO LAYER, FULL PITCH WINDING";
+
+long long ms_between(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
+}
+
+class SpineWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = std::make_unique<XServer>(); }
+  static void TearDownTestSuite() { server_.reset(); }
+  void SetUp() override { ASSERT_TRUE(server_->ok()) << server_->error(); }
+
+  XServer& x() { return *server_; }
+
+  // Starts a program and waits for its window to be mapped.
+  WindowId open(Program& p) {
+    const auto w = x().wait_for_window_of(p, 10000);
+    EXPECT_TRUE(w) << "no window; stderr: " << p.stderr_text();
+    if (!w) return 0;
+    EXPECT_TRUE(x().wait_mapped(*w, 10000));
+    return *w;
+  }
+
+  // Polls the title until it is wanted; the last title seen.
+  std::string wait_title(WindowId w, const std::string& wanted, int timeout_ms = 5000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string t;
+    do {
+      t = x().title(w).value_or("<none>");
+      if (t == wanted) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < end);
+    return t;
+  }
+
+  static std::unique_ptr<XServer> server_;
+};
+
+std::unique_ptr<XServer> SpineWindow::server_;
+
+TEST_F(SpineWindow, TheProgramIsTitledTakesThePagesSizeAndTheCloseButtonEndsItWithCode0) {
+  Program p(x(), kProgram);
+  const WindowId w = open(p);
+  ASSERT_NE(w, 0u);
+  const auto mapped = Clock::now();
+  EXPECT_EQ(wait_title(w, kTitle), kTitle);
+  const auto g = x().wait_client_size(w, 640, 480, 5000);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, 640);
+  EXPECT_EQ(g->height, 480);
+
+  const auto close = Clock::now();
+  ASSERT_TRUE(x().request_close(w));
+  EXPECT_EQ(p.wait_exit(3000), 0) << p.stderr_text();
+  ASSERT_FALSE(p.running());
+  RecordProperty("exec_to_mapped_ms", std::to_string(ms_between(p.start_time(), mapped)));
+  RecordProperty("close_to_exit_ms", std::to_string(ms_between(close, p.exit_time())));
+}
+
+TEST_F(SpineWindow, TheWindowOpensAt640x400AndTakes640x480WithThePagesFirstFrame) {
+  Program p(x(), kPageProbe, {}, {"PROBE_PAGE_DELAY_MS=1500"});
+  const WindowId w = open(p);
+  ASSERT_NE(w, 0u);
+  // Frames of the blank 640 x 400 screen keep the window as it opened.
+  const auto before = x().wait_geometry_settled(w, 300, 1200);
+  ASSERT_TRUE(before);
+  EXPECT_EQ(before->width, 640);
+  EXPECT_EQ(before->height, 400);
+  const auto after = x().wait_client_size(w, 640, 480, 5000);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->height, 480);
+}
+
+TEST_F(SpineWindow, TheWindowShowsTheLatestTitleWheneverItWasSet) {
+  struct Case {
+    const char* when;
+    std::string env;
+    std::string first, last;
+  };
+  const Case cases[] = {
+      {"never", "", "Untitled", "Untitled"},
+      {"before the window exists", "PROBE_TITLE=Set early", "Set early", "Set early"},
+      {"after the window exists", "PROBE_TITLE_LATER=Set later", "", "Set later"},
+      {"again and again while the window is made", "PROBE_TITLE_BURST=1", "", "burst final"},
+  };
+  for (const Case& c : cases) {
+    Program p(x(), kPageProbe, {}, c.env.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{c.env});
+    const auto w = x().wait_for_window_of(p, 10000);
+    ASSERT_TRUE(w) << c.when << ": " << p.stderr_text();
+    if (!c.first.empty()) EXPECT_EQ(x().title(*w), c.first) << c.when;
+    EXPECT_EQ(wait_title(*w, c.last), c.last) << c.when;
+    // It stays.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(x().title(*w), c.last) << c.when;
+  }
+}
+
+TEST_F(SpineWindow, CtrlBreakEndsTheProgramWithCode0) {
+  // The Pause key with Ctrl held, and the Break keysym as xdotool sends it.
+  for (const char* keys : {"ctrl+Pause", "Break"}) {
+    Program p(x(), kPageProbe);
+    const WindowId w = open(p);
+    ASSERT_NE(w, 0u);
+    ASSERT_TRUE(x().send_keys(w, {keys}));
+    EXPECT_EQ(p.wait_exit(3000), 0) << keys << ": " << p.stderr_text();
+  }
+}
+
+TEST_F(SpineWindow, TheCloseButtonEndsTheProgramAlsoWhilePauseHoldsIt) {
+  Program p(x(), kPageProbe);
+  const WindowId w = open(p);
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(x().send_keys(w, {"Pause"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(p.running());
+  ASSERT_TRUE(x().request_close(w));
+  EXPECT_EQ(p.wait_exit(3000), 0) << p.stderr_text();
+}
+
+TEST(SpineWithoutDisplay, TheProgramEndsAtOnceWithCode1AndOneLineOnStderr) {
+  XServer no_glx(false, 1280, 1024, false);
+  ASSERT_TRUE(no_glx.ok()) << no_glx.error();
+  struct Case {
+    const char* display;
+    std::optional<std::string> display_name;
+  };
+  const Case cases[] = {
+      {"no X server", ":999"},
+      {"an X server without GLX", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    Program p(no_glx, kProgram, {}, {}, c.display_name);
+    const auto code = p.wait_exit(5000);
+    EXPECT_EQ(code, 1) << c.display;
+    const std::string err = p.stderr_text();
+    EXPECT_FALSE(err.empty()) << c.display;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << c.display << ": " << err;
+  }
+}
+
+}  // namespace
+}  // namespace ws::test
