@@ -27,12 +27,13 @@ std::chrono::steady_clock::time_point next_display_tick();
 void on_window_reshape(int width, int height);
 
 // Hooks the conversion of ClientMessage, KeyPress and KeyRelease events on
-// the window library's connection (window_proc_hook): a WM_DELETE_WINDOW
+// the window library's connection (window_proc_hook), and FocusOut: a WM_DELETE_WINDOW
 // message sets bit 0 of close_request, Pause and Break are recorded; both
 // are dropped before the window library sees them.
 void install_window_hook(Runtime& rt, Display* display);
 // Hands the Pause and Break keys recorded since the last call to the key
-// handling (after the window library's event processing returned).
+// handling (after the window library's event processing returned), and lets
+// the held modifiers go when the window has lost the keyboard.
 void dispatch_hooked_keys(Runtime& rt);
 
 }  // namespace ws

@@ -11,6 +11,7 @@
 #include "screen/runtime.h"
 
 // Last: Xlib's internals define min and max as macros.
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xlibint.h>
 #include <X11/keysym.h>
@@ -42,6 +43,9 @@ struct HookState {
   // Window thread only: the hook and the dispatch both run there.
   std::array<KeyRecord, 64> records{};
   int record_count = 0;
+  // The window lost the keyboard: the releases of keys held then go to
+  // another window, so the held modifiers are let go.
+  bool focus_lost = false;
 };
 
 HookState g_hook;
@@ -86,6 +90,9 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
     case KeyRelease:
       if (take_pause_or_break(event->xkey, event->type == KeyPress)) return False;
       break;
+    case FocusOut:
+      if (event->xfocus.detail != NotifyInferior) g_hook.focus_lost = true;
+      break;
     default:
       break;
   }
@@ -100,8 +107,14 @@ void install_window_hook(Runtime& rt, Display* display) {
   g_hook.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   g_hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
   g_hook.break_keycode = XKeysymToKeycode(display, XK_Break);
-  for (const int type : {ClientMessage, KeyPress, KeyRelease})
+  for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut})
     g_hook.previous[type] = XESetWireToEvent(display, type, window_proc_hook);
+  // The window library does not ask for focus changes; add them to the
+  // window's events.
+  const Window window = glXGetCurrentDrawable();
+  XWindowAttributes attributes;
+  if (window != None && XGetWindowAttributes(display, window, &attributes) != 0)
+    XSelectInput(display, window, attributes.your_event_mask | FocusChangeMask);
 }
 
 void dispatch_hooked_keys(Runtime& rt) {
@@ -113,6 +126,10 @@ void dispatch_hooked_keys(Runtime& rt) {
       handle_key_release(rt, r.code);
   }
   g_hook.record_count = 0;
+  if (g_hook.focus_lost) {
+    g_hook.focus_lost = false;
+    release_modifier_keys(rt);
+  }
 }
 
 }  // namespace ws

@@ -233,5 +233,30 @@ TEST_F(KeysWindowTest, CtrlHeldAndNumLockOnAtStartCountWithoutPausing) {
   EXPECT_EQ(drain(), "(00,5E)(00,3B)");
 }
 
+TEST_F(KeysWindowTest, AModifierLetGoInAnotherWindowIsNotHeldOnReturn) {
+  ASSERT_NO_FATAL_FAILURE(start_probe());
+  // Alt goes down in the program's window...
+  ASSERT_EQ(x().run({"xdotool", "windowactivate", "--sync", std::to_string(window_), "keydown",
+                     "Alt_L"}),
+            0);
+  pause_ms(100);
+  // ...and comes up while another window has the keyboard.
+  Display* d = XOpenDisplay(x().display().c_str());
+  ASSERT_NE(d, nullptr);
+  const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 700, 600, 200, 100, 0, 0, 0);
+  XMapWindow(d, other);
+  XSync(d, False);
+  ASSERT_TRUE(x().wait_mapped(other, 5000));
+  EXPECT_EQ(x().run({"xdotool", "windowactivate", "--sync", std::to_string(other), "keyup",
+                     "Alt_L"}),
+            0);
+  XDestroyWindow(d, other);
+  XCloseDisplay(d);
+  // Back in the program's window, '+' is plain '+', not Alt+'+'.
+  ASSERT_TRUE(send({"plus"}));
+  pause_ms(300);
+  EXPECT_EQ(drain(), "(2B,0D)");
+}
+
 }  // namespace
 }  // namespace ws::test
