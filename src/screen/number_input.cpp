@@ -62,7 +62,7 @@ class NumberEditor {
       std::string key;
       if (pending_blanks_ > 0) {
         --pending_blanks_;
-        key = " ";
+        key.assign(1, ' ');
       } else {
         rt_.clock.sleep_ms(kPollMs);
         key = poll_key(rt_);

@@ -112,10 +112,12 @@ class KeysWindowTest : public ::testing::Test {
     ASSERT_EQ(XkbGetState(d, XkbUseCoreKbd, &state), Success);
     const unsigned num_mask = XkbKeysymToModifiers(d, XK_Num_Lock);
     XCloseDisplay(d);
-    if (((state.locked_mods & LockMask) != 0) != caps)
+    if (((state.locked_mods & LockMask) != 0) != caps) {
       ASSERT_EQ(x().run({"xdotool", "key", "Caps_Lock"}), 0);
-    if (((state.locked_mods & num_mask) != 0) != num)
+    }
+    if (((state.locked_mods & num_mask) != 0) != num) {
       ASSERT_EQ(x().run({"xdotool", "key", "Num_Lock"}), 0);
+    }
   }
 
   // The keys waiting in the queue, taken by the probe, as "(CC,SS)..." or
