@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "screen/font.h"
 #include "screen/page.h"
 
 namespace ws::test {
@@ -237,6 +238,47 @@ void Program::kill() {
 
 std::string Program::stdout_text() const { return read_file(out_path_); }
 std::string Program::stderr_text() const { return read_file(err_path_); }
+
+bool Program::has_line(const std::string& line) const {
+  const std::string out = "\n" + stdout_text();
+  return out.find("\n" + line + "\n") != std::string::npos;
+}
+
+bool Program::wait_for_line(const std::string& line, int timeout_ms) const {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (has_line(line)) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+char grab_cell(const RgbImage& img, int row, int col, int* colour) {
+  uint8_t bits[16] = {};
+  int ink = -1;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const int c = palette_index(img.at((col - 1) * 8 + x, (row - 1) * 16 + y));
+      if (c == 0) continue;
+      bits[y] |= static_cast<uint8_t>(0x80 >> x);
+      ink = (ink == -1 || ink == c) ? c : -2;
+    }
+  }
+  if (colour) *colour = ink;
+  if (ink == -1) return ' ';
+  for (int g = 33; g < 127; ++g) {
+    bool same = true;
+    for (int y = 0; y < 16 && same; ++y) same = bits[y] == kPageFont[g][y];
+    if (same) return static_cast<char>(g);
+  }
+  return '?';
+}
+
+std::string grab_text(const RgbImage& img, int row, int from, int to) {
+  std::string s;
+  for (int col = from; col <= to; ++col) s += grab_cell(img, row, col);
+  return s;
+}
 
 // ---------------------------------------------------------------- XServer
 
@@ -517,6 +559,18 @@ bool XServer::request_close(WindowId w) {
   const Status ok = XSendEvent(d, w, False, NoEventMask, &e);
   XSync(d, False);
   return ok != 0;
+}
+
+std::optional<RgbImage> XServer::grab_until(WindowId w,
+                                            const std::function<bool(const RgbImage&)>& pred,
+                                            int timeout_ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  do {
+    auto img = grab(w);
+    if (img && pred(*img)) return img;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < end);
+  return std::nullopt;
 }
 
 std::optional<RgbImage> XServer::grab(WindowId w) {

@@ -18,6 +18,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,13 @@ struct RgbImage {
 
 // The colour number 0..15 whose default palette value is rgb, or -1.
 int palette_index(uint32_t rgb);
+// A text cell of a grab read with the page font: lit pixels are those whose
+// colour is not palette colour 0. ' ' for an unlit cell, '?' when no printable
+// glyph matches; *colour gets the colour number of the lit pixels (-1 when
+// unlit, -2 when they differ or lie outside the palette).
+char grab_cell(const RgbImage& img, int row, int col, int* colour = nullptr);
+// Columns from..to of a text row of a grab.
+std::string grab_text(const RgbImage& img, int row, int from = 1, int to = 80);
 
 // Decodes an XWD dump (any header byte order, 8/16/24/32 bits per pixel,
 // true colour masks) into RGB. Nullopt when it is not a picture xwd writes.
@@ -78,6 +86,10 @@ class Program {
 
   std::string stdout_text() const;
   std::string stderr_text() const;
+  // Whether the program has written this whole line to standard output.
+  bool has_line(const std::string& line) const;
+  // Polls standard output for the line.
+  bool wait_for_line(const std::string& line, int timeout_ms) const;
 
  private:
   pid_t pid_ = -1;
@@ -133,6 +145,9 @@ class XServer {
   bool request_close(WindowId w);
   // xwd -id W -silent -nobdrs, decoded.
   std::optional<RgbImage> grab(WindowId w);
+  // Grabs until pred holds (the grab that satisfied it) or timeout_ms passes.
+  std::optional<RgbImage> grab_until(WindowId w, const std::function<bool(const RgbImage&)>& pred,
+                                     int timeout_ms = 5000);
   // One pixel of the client area as 0xRRGGBB, read directly (fast enough to
   // poll for a change).
   std::optional<uint32_t> pixel(WindowId w, int x, int y);

@@ -57,18 +57,6 @@ class FramesWindow : public ::testing::Test {
   }
 
   // Grabs until pred holds or timeout_ms passes; the last grab.
-  std::optional<RgbImage> grab_until(WindowId w, const std::function<bool(const RgbImage&)>& pred,
-                                     int timeout_ms = 5000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::optional<RgbImage> img;
-    do {
-      img = x().grab(w);
-      if (img && pred(*img)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (Clock::now() < end);
-    return img;
-  }
-
   static std::unique_ptr<XServer> server_;
 };
 
@@ -78,7 +66,7 @@ TEST_F(FramesWindow, TheClientAreaIsThePagePixelForPixelAt640x480) {
   Program p(x(), kPageProbe);
   const WindowId w = open_page(p);
   ASSERT_NE(w, 0u);
-  const auto img = grab_until(w, [](const RgbImage& i) {
+  const auto img = x().grab_until(w, [](const RgbImage& i) {
     return i.width == 640 && i.height == 480 && pattern_mismatches(i) == 0;
   });
   ASSERT_TRUE(img);
@@ -105,7 +93,7 @@ TEST_F(FramesWindow, UserResizesAreAnsweredWithThePagesAspectAndTheFrameIsSmooth
     // Stretched over the whole client area, smoothly: the one-pixel
     // checkerboard blends into colours of no palette entry, and the corners
     // are the pattern's (no bars).
-    const auto img = grab_until(w, [&](const RgbImage& i) {
+    const auto img = x().grab_until(w, [&](const RgbImage& i) {
       return i.width == s.want_w && i.height == s.want_h && off_palette_pixels(i) > i.width * i.height / 4;
     });
     ASSERT_TRUE(img);
@@ -140,14 +128,14 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
 
   // 1: stretched and sharp over the whole screen: only palette colours.
   press();
-  auto img = grab_until(w, [&](const RgbImage& i) {
+  auto img = x().grab_until(w, [&](const RgbImage& i) {
     return full_screen(i) && off_palette_pixels(i) == 0 && !rows_black(i, 0, 33);
   });
   ASSERT_TRUE(img && full_screen(*img));
   EXPECT_EQ(off_palette_pixels(*img), 0);
   // 2: stretched and smooth.
   press();
-  img = grab_until(w, [&](const RgbImage& i) { return full_screen(i) && off_palette_pixels(i) > 0; });
+  img = x().grab_until(w, [&](const RgbImage& i) { return full_screen(i) && off_palette_pixels(i) > 0; });
   ASSERT_TRUE(img && full_screen(*img));
   EXPECT_GT(off_palette_pixels(*img), 0);
   // 3: the page's aspect on the 5:4 screen, sharp: 1280 x 959 from row 33,
@@ -157,13 +145,13 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
     return full_screen(i) && rows_black(i, 0, 33) && rows_black(i, 992, kScreenH) &&
            !rows_black(i, 33, 34) && !rows_black(i, 991, 992);
   };
-  img = grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) == 0; });
+  img = x().grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) == 0; });
   ASSERT_TRUE(img);
   EXPECT_TRUE(barred(*img));
   EXPECT_EQ(off_palette_pixels(*img), 0);
   // 4: the same, smooth.
   press();
-  img = grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) > 0; });
+  img = x().grab_until(w, [&](const RgbImage& i) { return barred(i) && off_palette_pixels(i) > 0; });
   ASSERT_TRUE(img);
   EXPECT_GT(off_palette_pixels(*img), 0);
   // 5: the window again, at the page's size, pixel for pixel.
@@ -172,7 +160,7 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
   ASSERT_TRUE(g);
   EXPECT_EQ(g->width, 640);
   EXPECT_EQ(g->height, 480);
-  img = grab_until(w, [](const RgbImage& i) {
+  img = x().grab_until(w, [](const RgbImage& i) {
     return i.width == 640 && i.height == 480 && pattern_mismatches(i) == 0;
   });
   ASSERT_TRUE(img);

@@ -25,17 +25,6 @@ const std::string kProbe = WS_BINARY_DIR "/key_probe";
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool has_output(const Program& p, const std::string& line) {
-  return p.stdout_text().find(line + "\n") != std::string::npos;
-}
-
-bool wait_for_output(const Program& p, const std::string& line, int timeout_ms) {
-  for (int waited = 0;; waited += 10) {
-    if (has_output(p, line)) return true;
-    if (waited >= timeout_ms) return false;
-    pause_ms(10);
-  }
-}
 
 // The number of the last "tick N" line, 0 before the first.
 int last_tick(const Program& p) {
@@ -125,7 +114,7 @@ class KeysWindowTest : public ::testing::Test {
   std::string drain() {
     const std::string k = std::to_string(++drains_);
     std::ofstream(dir_ + "/drain-" + k).put('\n');
-    if (!wait_for_output(probe(), "drained " + k, 5000)) return "no answer";
+    if (!probe().wait_for_line("drained " + k, 5000)) return "no answer";
     const std::string out = probe().stdout_text();
     const size_t end = out.rfind("\ndrained " + k + "\n");
     const size_t begin = out.rfind("keys: ", end);
@@ -147,7 +136,7 @@ TEST_F(KeysWindowTest, SixteenKeysTypedWhileTheProgramDoesNotPollLeaveTheFirstFi
   ASSERT_NO_FATAL_FAILURE(start_probe());
   ASSERT_TRUE(send({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o",
                     "p"}));
-  ASSERT_TRUE(wait_for_output(probe(), "size 15", 5000)) << probe().stdout_text();
+  ASSERT_TRUE(probe().wait_for_line("size 15", 5000)) << probe().stdout_text();
   pause_ms(300);  // time for a 16th key to be queued, if it were
   EXPECT_EQ(drain(),
             "(61,1E)(62,30)(63,2E)(64,20)(65,12)(66,21)(67,22)(68,23)(69,17)(6A,24)(6B,25)"
@@ -167,9 +156,9 @@ TEST_F(KeysWindowTest, PlusFromTheKeypadArrivesLikePlusFromTheMainKeys) {
 
 TEST_F(KeysWindowTest, PauseFreezesProgramAndWindowUntilTheNextKeyWhichIsNotQueued) {
   ASSERT_NO_FATAL_FAILURE(start_probe());
-  ASSERT_TRUE(wait_for_output(probe(), "tick 5", 5000));
+  ASSERT_TRUE(probe().wait_for_line("tick 5", 5000));
   ASSERT_TRUE(send({"Pause"}));
-  ASSERT_TRUE(wait_for_output(probe(), "paused", 5000)) << probe().stdout_text();
+  ASSERT_TRUE(probe().wait_for_line("paused", 5000)) << probe().stdout_text();
   // The page turned to colour 4 after the pause began: the program holds
   // and the window keeps showing colour 1.
   pause_ms(100);
@@ -192,7 +181,7 @@ TEST_F(KeysWindowTest, CtrlBreakEndsTheProgramWithExitCodeZero) {
     ASSERT_NO_FATAL_FAILURE(start_probe());
     if (paused) {
       ASSERT_TRUE(send({"Pause"}));
-      ASSERT_TRUE(wait_for_output(probe(), "paused", 5000));
+      ASSERT_TRUE(probe().wait_for_line("paused", 5000));
     }
     ASSERT_TRUE(send({"ctrl+Pause"}));
     EXPECT_EQ(probe().wait_exit(3000), 0) << probe().stderr_text();
@@ -206,7 +195,7 @@ TEST_F(KeysWindowTest, CtrlWithNumLockSwitchedOnPausesAndCapsLockSwitchedOnResum
   ASSERT_EQ(x().run({"xdotool", "windowactivate", "--sync", std::to_string(window_), "keydown",
                      "Control_L", "key", "Num_Lock", "sleep", "0.2", "keyup", "Control_L"}),
             0);
-  ASSERT_TRUE(wait_for_output(probe(), "paused", 2000)) << probe().stdout_text();
+  ASSERT_TRUE(probe().wait_for_line("paused", 2000)) << probe().stdout_text();
   pause_ms(200);
   const int tick = last_tick(probe());
   ASSERT_TRUE(send({"Caps_Lock"}));
@@ -227,7 +216,7 @@ TEST_F(KeysWindowTest, CtrlHeldAndNumLockOnAtStartCountWithoutPausing) {
   ASSERT_EQ(x().run({"xdotool", "keydown", "Control_L"}), 0);
   // The window shows the page only when the program does not start paused.
   ASSERT_NO_FATAL_FAILURE(start_probe());
-  ASSERT_TRUE(wait_for_output(probe(), "tick 5", 5000));
+  ASSERT_TRUE(probe().wait_for_line("tick 5", 5000));
   ASSERT_TRUE(send({"F1"}));
   ASSERT_EQ(x().run({"xdotool", "keyup", "Control_L"}), 0);
   ASSERT_TRUE(send({"F1"}));

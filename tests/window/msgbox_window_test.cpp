@@ -94,18 +94,6 @@ std::string save_png(const RgbImage& img, const std::string& name) {
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool has_output(const Program& p, const std::string& line) {
-  return p.stdout_text().find(line + "\n") != std::string::npos;
-}
-
-// Polls the program's standard output for a line.
-bool wait_for_output(const Program& p, const std::string& line, int timeout_ms) {
-  for (int waited = 0;; waited += 10) {
-    if (has_output(p, line)) return true;
-    if (waited >= timeout_ms) return false;
-    pause_ms(10);
-  }
-}
 
 // One Xvfb with openbox for the whole suite.
 class MessageBoxWindowTest : public ::testing::Test {
@@ -253,7 +241,7 @@ TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWin
   EXPECT_EQ(palette_index(page_ink), 15);
   EXPECT_EQ(palette_index(page_paper), 0);
 
-  EXPECT_FALSE(has_output(*p, "after 40"));
+  EXPECT_FALSE(p->has_line("after 40"));
   EXPECT_TRUE(p->running());
   answer(box, "n");
   EXPECT_EQ(p->wait_exit(10000), 0);
@@ -275,14 +263,14 @@ TEST_F(MessageBoxWindowTest, YesGoesOnWithTheNextStatementAndNoEndsTheProgram) {
     ASSERT_TRUE(grab_drawn(box, "Line:40"));
     answer(box, c.how);
     if (c.yes) {
-      EXPECT_TRUE(wait_for_output(*p, "after 40", 10000)) << p->stderr_text();
+      EXPECT_TRUE(p->wait_for_line("after 40", 10000)) << p->stderr_text();
       EXPECT_TRUE(box_gone(kReportTitle, 5000));
       EXPECT_TRUE(p->running());
       ASSERT_TRUE(x().request_close(main));
       EXPECT_EQ(p->wait_exit(10000), 0);
     } else {
       EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
-      EXPECT_FALSE(has_output(*p, "after 40"));
+      EXPECT_FALSE(p->has_line("after 40"));
     }
   }
 }
@@ -298,10 +286,10 @@ TEST_F(MessageBoxWindowTest, EscapeAndCloseRequestDoNotAnswerTheQuestion) {
     pause_ms(400);
     EXPECT_TRUE(x().wait_for_window_titled(kReportTitle, 0));
     EXPECT_TRUE(p->running());
-    EXPECT_FALSE(has_output(*p, "after 40"));
+    EXPECT_FALSE(p->has_line("after 40"));
   }
   answer(box, "y");
-  EXPECT_TRUE(wait_for_output(*p, "after 40", 10000));
+  EXPECT_TRUE(p->wait_for_line("after 40", 10000));
 }
 
 TEST_F(MessageBoxWindowTest, ReportDestroyedFromOutsideIsAskedAgain) {
@@ -318,9 +306,9 @@ TEST_F(MessageBoxWindowTest, ReportDestroyedFromOutsideIsAskedAgain) {
   ASSERT_TRUE(x().wait_mapped(*again, 5000));
   const auto img = grab_drawn(*again, "Line:40");
   EXPECT_TRUE(img && find_text(*img, "Continue?"));
-  EXPECT_FALSE(has_output(*p, "after 40"));
+  EXPECT_FALSE(p->has_line("after 40"));
   answer(*again, "y");
-  EXPECT_TRUE(wait_for_output(*p, "after 40", 10000));
+  EXPECT_TRUE(p->wait_for_line("after 40", 10000));
 }
 
 TEST_F(MessageBoxWindowTest, CloseRequestWhileTheReportIsOpenWaitsForTheAnswer) {
@@ -335,7 +323,7 @@ TEST_F(MessageBoxWindowTest, CloseRequestWhileTheReportIsOpenWaitsForTheAnswer) 
     answer(box, yes ? "y" : "n");
     EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
     // After Yes the next statement still runs; the program parks at its end.
-    EXPECT_EQ(has_output(*p, "after 40"), yes);
+    EXPECT_EQ(p->has_line("after 40"), yes);
   }
 }
 
@@ -354,7 +342,7 @@ TEST_F(MessageBoxWindowTest, AlertShowsItsTextAndClosesWithOk) {
     EXPECT_GT(ok->y, text->y + 16);
     EXPECT_FALSE(find_text(*img, "Yes")) << png;
     answer(box, how);
-    EXPECT_TRUE(wait_for_output(*p, "alert answered: ok", 10000)) << p->stderr_text();
+    EXPECT_TRUE(p->wait_for_line("alert answered: ok", 10000)) << p->stderr_text();
     EXPECT_EQ(p->wait_exit(10000), 0);
   }
 }

@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "screen/font.h"
 #include "support/xvfb.h"
 
 namespace ws::test {
@@ -18,47 +17,12 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
 
-// A cell of a 640 x 480 grab read with the page font: lit pixels are those
-// whose colour is not palette colour 0. ' ' for an unlit cell, '?' when no
-// printable glyph matches; *colour gets the colour number of the lit pixels
-// (-1 when unlit, -2 when they differ or lie outside the palette).
-char grab_cell(const RgbImage& img, int row, int col, int* colour = nullptr) {
-  uint8_t bits[16] = {};
-  int ink = -1;
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      const int c = palette_index(img.at((col - 1) * 8 + x, (row - 1) * 16 + y));
-      if (c == 0) continue;
-      bits[y] |= static_cast<uint8_t>(0x80 >> x);
-      ink = (ink == -1 || ink == c) ? c : -2;
-    }
-  }
-  if (colour) *colour = ink;
-  if (ink == -1) return ' ';
-  for (int g = 33; g < 127; ++g) {
-    bool same = true;
-    for (int y = 0; y < 16 && same; ++y) same = bits[y] == kPageFont[g][y];
-    if (same) return static_cast<char>(g);
-  }
-  return '?';
-}
-
-std::string grab_row(const RgbImage& img, int row) {
-  std::string s;
-  for (int col = 1; col <= 80; ++col) s += grab_cell(img, row, col);
-  return s;
-}
-
 // Grabs until pred holds for a 640 x 480 picture or timeout_ms passes.
 template <class Pred>
 std::optional<RgbImage> grab_until(XServer& x, WindowId w, int timeout_ms, Pred pred) {
-  const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  do {
-    auto img = x.grab(w);
-    if (img && img->width == 640 && img->height == 480 && pred(*img)) return img;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < end);
-  return std::nullopt;
+  return x.grab_until(
+      w, [&](const RgbImage& img) { return img.width == 640 && img.height == 480 && pred(img); },
+      timeout_ms);
 }
 
 TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
@@ -70,7 +34,7 @@ TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
   ASSERT_TRUE(w && x.wait_mapped(*w, 5000)) << p.stderr_text();
   ASSERT_TRUE(x.wait_client_size(*w, 640, 480, 10000));
   ASSERT_TRUE(grab_until(x, *w, 10000, [](const RgbImage& img) {
-    return grab_row(img, 3).substr(6, 3) == " Z=";
+    return grab_text(img, 3).substr(6, 3) == " Z=";
   })) << "no prompt; " << p.stderr_text();
 
   ASSERT_TRUE(x.send_keys(*w, {"2", "4", "Return", "4", "Return"}));
@@ -81,7 +45,7 @@ TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
   for (auto [col, text] : {std::pair<int, std::string>{7, " Z=24"}, {22, " p'=4"},
                            {37, " y1=   6 "}, {52, " z= 6 "}, {67, " m =  2 "}})
     row3.replace(col - 1, text.size(), text);
-  EXPECT_EQ(grab_row(*values, 3), row3);
+  EXPECT_EQ(grab_text(*values, 3), row3);
   for (int col : {8, 9, 10, 11, 23, 24, 25, 26}) {
     int colour;
     grab_cell(*values, 3, col, &colour);

@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "screen/font.h"
 #include "screen/page.h"
 #include "screen/png_writer.h"
 #include "support/xvfb.h"
@@ -24,50 +23,17 @@
 namespace ws::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
 const std::string kGolden = WS_SOURCE_DIR "/tests/winding/golden/diagram-24-4.png";
 
-int64_t ms_since(Clock::time_point t) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
 
-// A cell of a 640 x 480 grab read with the page font (lit: not colour 0);
-// ' ' when unlit, '?' when no printable glyph matches.
-char grab_cell(const RgbImage& img, int row, int col) {
-  uint8_t bits[16] = {};
-  bool lit = false;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 8; ++x)
-      if (palette_index(img.at((col - 1) * 8 + x, (row - 1) * 16 + y)) != 0) {
-        bits[y] |= static_cast<uint8_t>(0x80 >> x);
-        lit = true;
-      }
-  if (!lit) return ' ';
-  for (int g = 33; g < 127; ++g) {
-    bool same = true;
-    for (int y = 0; y < 16 && same; ++y) same = bits[y] == kPageFont[g][y];
-    if (same) return static_cast<char>(g);
-  }
-  return '?';
-}
-
-std::string grab_text(const RgbImage& img, int row, int from, int to) {
-  std::string s;
-  for (int col = from; col <= to; ++col) s += grab_cell(img, row, col);
-  return s;
-}
 
 template <class Pred>
 std::optional<RgbImage> grab_until(XServer& x, WindowId w, int timeout_ms, Pred pred) {
-  const auto start = Clock::now();
-  do {
-    auto img = x.grab(w);
-    if (img && img->width == 640 && img->height == 480 && pred(*img)) return img;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (ms_since(start) < timeout_ms);
-  return std::nullopt;
+  return x.grab_until(
+      w, [&](const RgbImage& img) { return img.width == 640 && img.height == 480 && pred(img); },
+      timeout_ms);
 }
 
 // Pixels of the grab whose colour differs from the golden page's (a colour
