@@ -573,6 +573,14 @@ std::optional<RgbImage> XServer::grab_until(WindowId w,
   return std::nullopt;
 }
 
+std::optional<RgbImage> XServer::grab_page_until(WindowId w,
+                                                 const std::function<bool(const RgbImage&)>& pred,
+                                                 int timeout_ms) {
+  return grab_until(
+      w, [&](const RgbImage& img) { return img.width == 640 && img.height == 480 && pred(img); },
+      timeout_ms);
+}
+
 std::optional<RgbImage> XServer::grab(WindowId w) {
   std::string bytes;
   if (run({"xwd", "-id", std::to_string(w), "-silent", "-nobdrs"}, 10000, &bytes) != 0)

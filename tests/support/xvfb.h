@@ -148,6 +148,10 @@ class XServer {
   // Grabs until pred holds (the grab that satisfied it) or timeout_ms passes.
   std::optional<RgbImage> grab_until(WindowId w, const std::function<bool(const RgbImage&)>& pred,
                                      int timeout_ms = 5000);
+  // The same for a grab of exactly the page's 640 x 480.
+  std::optional<RgbImage> grab_page_until(WindowId w,
+                                          const std::function<bool(const RgbImage&)>& pred,
+                                          int timeout_ms = 5000);
   // One pixel of the client area as 0xRRGGBB, read directly (fast enough to
   // poll for a change).
   std::optional<uint32_t> pixel(WindowId w, int x, int y);

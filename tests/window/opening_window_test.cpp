@@ -17,14 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
 
-// Grabs until pred holds for a 640 x 480 picture or timeout_ms passes.
-template <class Pred>
-std::optional<RgbImage> grab_until(XServer& x, WindowId w, int timeout_ms, Pred pred) {
-  return x.grab_until(
-      w, [&](const RgbImage& img) { return img.width == 640 && img.height == 480 && pred(img); },
-      timeout_ms);
-}
-
 TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
   XServer x;
   ASSERT_TRUE(x.ok()) << x.error();
@@ -33,13 +25,13 @@ TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
   const auto w = x.wait_for_window_of(p, 10000);
   ASSERT_TRUE(w && x.wait_mapped(*w, 5000)) << p.stderr_text();
   ASSERT_TRUE(x.wait_client_size(*w, 640, 480, 10000));
-  ASSERT_TRUE(grab_until(x, *w, 10000, [](const RgbImage& img) {
+  ASSERT_TRUE(x.grab_page_until(*w, [](const RgbImage& img) {
     return grab_text(img, 3).substr(6, 3) == " Z=";
-  })) << "no prompt; " << p.stderr_text();
+  }, 10000)) << "no prompt; " << p.stderr_text();
 
   ASSERT_TRUE(x.send_keys(*w, {"2", "4", "Return", "4", "Return"}));
-  const auto values = grab_until(
-      x, *w, 10000, [](const RgbImage& img) { return grab_cell(img, 3, 73) == '2'; });
+  const auto values = x.grab_page_until(
+      *w, [](const RgbImage& img) { return grab_cell(img, 3, 73) == '2'; }, 10000);
   ASSERT_TRUE(values) << "row 3 never showed the value after \" m = \"";
   std::string row3(80, ' ');
   for (auto [col, text] : {std::pair<int, std::string>{7, " Z=24"}, {22, " p'=4"},
@@ -59,18 +51,18 @@ TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
 
   // The first column of the table, one number per step of a second: 1 on
   // row 7, then 2 on row 10, each in white.
-  const auto first = grab_until(x, *w, 5000, [](const RgbImage& img) {
+  const auto first = x.grab_page_until(*w, [](const RgbImage& img) {
     return grab_cell(img, 7, 13) != ' ';
-  });
+  }, 5000);
   const auto t1 = Clock::now();
   ASSERT_TRUE(first);
   int colour;
   EXPECT_EQ(grab_cell(*first, 7, 13, &colour), '1');
   EXPECT_EQ(colour, 15);
   EXPECT_EQ(grab_cell(*first, 10, 13), ' ');
-  const auto second = grab_until(x, *w, 5000, [](const RgbImage& img) {
+  const auto second = x.grab_page_until(*w, [](const RgbImage& img) {
     return grab_cell(img, 10, 13) != ' ';
-  });
+  }, 5000);
   const auto t2 = Clock::now();
   ASSERT_TRUE(second);
   EXPECT_EQ(grab_cell(*second, 10, 13, &colour), '2');

@@ -29,13 +29,6 @@ const std::string kGolden = WS_SOURCE_DIR "/tests/winding/golden/diagram-24-4.pn
 
 
 
-template <class Pred>
-std::optional<RgbImage> grab_until(XServer& x, WindowId w, int timeout_ms, Pred pred) {
-  return x.grab_until(
-      w, [&](const RgbImage& img) { return img.width == 640 && img.height == 480 && pred(img); },
-      timeout_ms);
-}
-
 // Pixels of the grab whose colour differs from the golden page's (a colour
 // outside the palette counts as different).
 int differing_pixels(const RgbImage& img, const std::vector<uint8_t>& golden) {
@@ -67,8 +60,8 @@ TEST(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
   const auto w = x.wait_for_window_of(p, 10000);
   ASSERT_TRUE(w && x.wait_mapped(*w, 5000)) << p.stderr_text();
   ASSERT_TRUE(x.wait_client_size(*w, 640, 480, 10000));
-  ASSERT_TRUE(grab_until(x, *w, 10000,
-                         [](const RgbImage& img) { return grab_text(img, 3, 7, 9) == " Z="; }))
+  ASSERT_TRUE(x.grab_page_until(
+      *w, [](const RgbImage& img) { return grab_text(img, 3, 7, 9) == " Z="; }, 10000))
       << "no prompt; " << p.stderr_text();
 
   // The numbers, then ten '+' for the number tables and the marks: each
@@ -80,18 +73,19 @@ TEST(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
   // The paths start again at one second per step; once "U1" stands, twelve
   // more '+' for them.
   ASSERT_TRUE(
-      grab_until(x, *w, 60000, [](const RgbImage& img) { return grab_cell(img, 6, 11) == 'U'; }))
+      x.grab_page_until(
+          *w, [](const RgbImage& img) { return grab_cell(img, 6, 11) == 'U'; }, 60000))
       << "the paths did not begin; " << p.stderr_text();
   ASSERT_TRUE(x.send_keys(*w, std::vector<std::string>(12, "plus")));
 
   // The final key wait: "W2" in blue on row 15 (lines cross its cells), the
   // speed hint erased.
-  const auto finished = grab_until(x, *w, 60000, [](const RgbImage& img) {
+  const auto finished = x.grab_page_until(*w, [](const RgbImage& img) {
     int blue = 0;
     for (int y = 224; y < 240; ++y)
       for (int px = 360; px < 376; ++px) blue += palette_index(img.at(px, y)) == 1;
     return blue > 10 && grab_text(img, 2, 8, 73) == std::string(66, ' ');
-  });
+  }, 60000);
   ASSERT_TRUE(finished) << "no finale; " << p.stderr_text();
   if (const char* path = std::getenv("WS_README_PICTURE")) {
     EXPECT_TRUE(write_picture(*finished, path)) << path;
@@ -102,8 +96,8 @@ TEST(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
   // The first key ends the wait and the prompt appears; then the window
   // shows the golden page.
   ASSERT_TRUE(x.send_keys(*w, {"space"}));
-  const auto prompt = grab_until(
-      x, *w, 10000, [&](const RgbImage& img) { return differing_pixels(img, golden) == 0; });
+  const auto prompt = x.grab_page_until(
+      *w, [&](const RgbImage& img) { return differing_pixels(img, golden) == 0; }, 10000);
   if (!prompt) {
     const auto img = x.grab(*w);
     ASSERT_TRUE(img && img->width == 640 && img->height == 480);
