@@ -102,6 +102,7 @@ RunEnd Headless::run(const std::function<void(Runtime&)>& procedure, int64_t lim
     end = RunEnd::ProcessEnded;
   }
   if (end == RunEnd::Parked) exit_code = 0;
+  limit_us_ = INT64_MAX;
   return timed_out_ ? RunEnd::TimedOut : end;
 }
 
