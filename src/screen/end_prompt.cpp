@@ -9,7 +9,6 @@ namespace ws {
 
 namespace {
 
-constexpr int kCellHeight = 16;
 constexpr int64_t kPollMs = 100;
 
 bool stop_requested(const Runtime& rt) {

@@ -20,8 +20,6 @@ namespace {
 constexpr int32_t kStartCopyFailed = 516;
 constexpr int32_t kWorkCopyFailed = 517;
 constexpr int64_t kPollMs = 10;
-constexpr int kCellWidth = 8;
-constexpr int kCellHeight = 16;
 constexpr int kTabWidth = 8;
 
 constexpr uint8_t kEnter = 13, kBackspace = 8, kTab = 9, kBell = 7;

@@ -14,6 +14,10 @@ namespace ws {
 
 enum class PrintMode : uint8_t { Fill = 0 };
 
+// A text cell of the grid, in pixels.
+constexpr int kCellWidth = 8;
+constexpr int kCellHeight = 16;
+
 // The 16 default colours as 0xAARRGGBB.
 extern const std::array<uint32_t, 16> kDefaultPalette;
 

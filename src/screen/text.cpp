@@ -11,8 +11,6 @@ namespace ws {
 
 namespace {
 
-constexpr int kCellWidth = 8;
-constexpr int kCellHeight = 16;
 constexpr int kIllegalFunctionCall = 5;
 constexpr int kZoneWidth = 14;
 constexpr int kBellMs = 250;

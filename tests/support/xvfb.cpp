@@ -561,6 +561,14 @@ bool XServer::request_close(WindowId w) {
   return ok != 0;
 }
 
+std::optional<WindowId> XServer::wait_for_page_window(const Program& program, int timeout_ms) {
+  const auto w = wait_for_window_of(program, timeout_ms);
+  if (!w || !wait_mapped(*w, timeout_ms)) return std::nullopt;
+  const auto g = wait_client_size(*w, 640, 480, timeout_ms);
+  if (!g || g->width != 640 || g->height != 480) return std::nullopt;
+  return w;
+}
+
 std::optional<RgbImage> XServer::grab_until(WindowId w,
                                             const std::function<bool(const RgbImage&)>& pred,
                                             int timeout_ms) {

@@ -127,6 +127,8 @@ class XServer {
   // id; a program's message boxes are best told apart by title).
   std::optional<WindowId> wait_for_window_of(const Program& program, int timeout_ms);
   bool wait_mapped(WindowId w, int timeout_ms);
+  // The program's window once it is mapped and shows the 640 x 480 page.
+  std::optional<WindowId> wait_for_page_window(const Program& program, int timeout_ms = 10000);
   // The title (_NET_WM_NAME, else WM_NAME), nullopt when the window is gone.
   std::optional<std::string> title(WindowId w);
   std::optional<Geometry> client_geometry(WindowId w);

@@ -26,30 +26,24 @@ struct AnimatorRun {
   }
 
   // Lines 1 to 203 only; the procedure returns after the marks.
-  RunEnd run_opening(int64_t limit_ms = 36'000'000) {
-    return h.run(
-        [this](Runtime& rt) {
-          set_extended_precision();
-          install_arithmetic_signal_handler(rt);
-          animator.run_opening();
-        },
-        limit_ms);
-  }
-
+  RunEnd run_opening(int64_t limit_ms = 36'000'000) { return run(false, limit_ms); }
   // The whole procedure, as animate_winding_scheme runs it.
-  RunEnd run_all(int64_t limit_ms = 36'000'000) {
-    return h.run(
-        [this](Runtime& rt) {
-          set_extended_precision();
-          install_arithmetic_signal_handler(rt);
-          animator.run_opening();
-          animator.run_phases();
-        },
-        limit_ms);
-  }
+  RunEnd run_all(int64_t limit_ms = 36'000'000) { return run(true, limit_ms); }
 
   ScreenPage& page() { return h.page(); }
   ScriptedBoxes& boxes() { return h.boxes; }
+
+ private:
+  RunEnd run(bool with_phases, int64_t limit_ms) {
+    return h.run(
+        [this, with_phases](Runtime& rt) {
+          set_extended_precision();
+          install_arithmetic_signal_handler(rt);
+          animator.run_opening();
+          if (with_phases) animator.run_phases();
+        },
+        limit_ms);
+  }
 };
 
 }  // namespace ws::test

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "probes/page_pattern.h"
-#include "support/xvfb.h"
+#include "support/xvfb_suite.h"
 
 namespace ws::test {
 namespace {
@@ -39,28 +39,17 @@ int off_palette_pixels(const RgbImage& img) {
   return n;
 }
 
-class FramesWindow : public ::testing::Test {
+// The suite's server has the default 1280 x 1024 screen.
+class FramesWindow : public XServerSuite<FramesWindow> {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<XServer>(true, kScreenW, kScreenH); }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override { ASSERT_TRUE(server_->ok()) << server_->error(); }
-  XServer& x() { return *server_; }
 
   // The probe's window, once it shows the page at 640 x 480.
   WindowId open_page(Program& p) {
-    const auto w = x().wait_for_window_of(p, 10000);
+    const auto w = x().wait_for_page_window(p);
     EXPECT_TRUE(w) << p.stderr_text();
-    if (!w || !x().wait_mapped(*w, 10000)) return 0;
-    const auto g = x().wait_client_size(*w, 640, 480, 5000);
-    EXPECT_TRUE(g && g->width == 640 && g->height == 480);
-    return *w;
+    return w.value_or(0);
   }
-
-  // Grabs until pred holds or timeout_ms passes; the last grab.
-  static std::unique_ptr<XServer> server_;
 };
-
-std::unique_ptr<XServer> FramesWindow::server_;
 
 TEST_F(FramesWindow, TheClientAreaIsThePagePixelForPixelAt640x480) {
   Program p(x(), kPageProbe);

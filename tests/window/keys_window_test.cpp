@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "support/xvfb.h"
+#include "support/xvfb_suite.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -51,16 +51,8 @@ bool wait_for_colour(XServer& x, WindowId w, int colour, int timeout_ms) {
 }
 
 // One Xvfb with openbox for the whole suite; one probe per test.
-class KeysWindowTest : public ::testing::Test {
+class KeysWindowTest : public XServerSuite<KeysWindowTest> {
  protected:
-  static void SetUpTestSuite() { server_ = new XServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-
-  void SetUp() override { ASSERT_TRUE(x().ok()) << x().error(); }
-
   // Starts a probe and waits until its window shows the page of colour 1.
   void start_probe() {
     drains_ = 0;
@@ -88,7 +80,6 @@ class KeysWindowTest : public ::testing::Test {
     set_locks(false, false);
   }
 
-  XServer& x() { return *server_; }
   Program& probe() { return *probe_; }
 
   bool send(const std::vector<std::string>& keys) { return x().send_keys(window_, keys); }
@@ -121,7 +112,6 @@ class KeysWindowTest : public ::testing::Test {
     return out.substr(begin + 6, end - begin - 6);
   }
 
-  static XServer* server_;
   static int probes_;
   std::string dir_;
   std::unique_ptr<Program> probe_;
@@ -129,7 +119,6 @@ class KeysWindowTest : public ::testing::Test {
   int drains_ = 0;
 };
 
-XServer* KeysWindowTest::server_ = nullptr;
 int KeysWindowTest::probes_ = 0;
 
 TEST_F(KeysWindowTest, SixteenKeysTypedWhileTheProgramDoesNotPollLeaveTheFirstFifteen) {

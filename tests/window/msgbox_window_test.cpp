@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "screen/font.h"
-#include "support/xvfb.h"
+#include "support/xvfb_suite.h"
 
 namespace ws::test {
 namespace {
@@ -96,17 +96,8 @@ void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 
 
 // One Xvfb with openbox for the whole suite.
-class MessageBoxWindowTest : public ::testing::Test {
+class MessageBoxWindowTest : public XServerSuite<MessageBoxWindowTest> {
  protected:
-  static void SetUpTestSuite() { server_ = new XServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-
-  void SetUp() override { ASSERT_TRUE(x().ok()) << x().error(); }
-
-  XServer& x() { return *server_; }
 
   struct Windows {
     WindowId box = 0, main = 0;
@@ -175,10 +166,8 @@ class MessageBoxWindowTest : public ::testing::Test {
     }
   }
 
-  static XServer* server_;
 };
 
-XServer* MessageBoxWindowTest::server_ = nullptr;
 
 TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWindow) {
   std::unique_ptr<Program> p;

@@ -22,9 +22,8 @@ TEST(OpeningWindow, TypedNumbersGiveRow3AndTheTableGrowsStepByStep) {
   ASSERT_TRUE(x.ok()) << x.error();
   Program p(x, kProgram);
   ASSERT_TRUE(p.started());
-  const auto w = x.wait_for_window_of(p, 10000);
-  ASSERT_TRUE(w && x.wait_mapped(*w, 5000)) << p.stderr_text();
-  ASSERT_TRUE(x.wait_client_size(*w, 640, 480, 10000));
+  const auto w = x.wait_for_page_window(p);
+  ASSERT_TRUE(w) << "no 640 x 480 window; " << p.stderr_text();
   ASSERT_TRUE(x.grab_page_until(*w, [](const RgbImage& img) {
     return grab_text(img, 3).substr(6, 3) == " Z=";
   }, 10000)) << "no prompt; " << p.stderr_text();

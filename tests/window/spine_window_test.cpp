@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "support/xvfb.h"
+#include "support/xvfb_suite.h"
 
 namespace ws::test {
 namespace {
@@ -23,13 +23,8 @@ long long ms_between(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
 }
 
-class SpineWindow : public ::testing::Test {
+class SpineWindow : public XServerSuite<SpineWindow> {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<XServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override { ASSERT_TRUE(server_->ok()) << server_->error(); }
-
-  XServer& x() { return *server_; }
 
   // Starts a program and waits for its window to be mapped.
   WindowId open(Program& p) {
@@ -52,10 +47,8 @@ class SpineWindow : public ::testing::Test {
     return t;
   }
 
-  static std::unique_ptr<XServer> server_;
 };
 
-std::unique_ptr<XServer> SpineWindow::server_;
 
 TEST_F(SpineWindow, TheProgramIsTitledTakesThePagesSizeAndTheCloseButtonEndsItWithCode0) {
   Program p(x(), kProgram);
