@@ -18,7 +18,7 @@ struct PageRuntime {
 void BM_CircleRadius15(benchmark::State& state) {
   PageRuntime p;
   for (auto _ : state) {
-    ws::draw_circle(p.h.rt, 200, 100, 15, 9, 0, 0, 0, ws::kCircleColour);
+    ws::draw_circle(p.h.rt, 200, 100, 15, 9);
     benchmark::ClobberMemory();
   }
 }
@@ -30,7 +30,7 @@ void BM_CircleAtStepBound(benchmark::State& state) {
   PageRuntime p;
   const double radius = (static_cast<double>(ws::kMaxCircleSteps) - 1) * 2 / 3.141592653589793;
   for (auto _ : state) {
-    ws::draw_circle(p.h.rt, 320, 240 + radius, radius, 9, 0, 0, 0, ws::kCircleColour);
+    ws::draw_circle(p.h.rt, 320, 240 + radius, radius, 9);
     benchmark::ClobberMemory();
   }
 }
@@ -42,8 +42,7 @@ void BM_FullWidthLine(benchmark::State& state) {
   PageRuntime p;
   const auto style = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
-    ws::draw_line(p.h.rt, -10, 240, 700, 250, 12, 0, style,
-                  ws::kLineFirstPoint | ws::kLineColour | ws::kLineStyle);
+    ws::draw_line(p.h.rt, -10, 240, 700, 250, 12, style);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * 640);

@@ -49,20 +49,16 @@ class Animator : public Procedure {
   // Drawing with the argument roundings of the statement model: line
   // coordinates to single precision, circle centre and radius to double,
   // colours through round_to_int64.
-  void line(Real x1, Real y1, Real x2, Real y2) {
-    draw_line(rt, f(x1), f(y1), f(x2), f(y2), 0, 0, 0, kLineFirstPoint);
-  }
+  void line(Real x1, Real y1, Real x2, Real y2) { draw_line(rt, f(x1), f(y1), f(x2), f(y2)); }
   void line(Real x1, Real y1, Real x2, Real y2, Real colour_number) {
-    draw_line(rt, f(x1), f(y1), f(x2), f(y2), rnd(colour_number), 0, 0,
-              kLineFirstPoint | kLineColour);
+    draw_line(rt, f(x1), f(y1), f(x2), f(y2), rnd(colour_number));
   }
   void line(Real x1, Real y1, Real x2, Real y2, Real colour_number, int32_t style) {
-    draw_line(rt, f(x1), f(y1), f(x2), f(y2), rnd(colour_number), 0, style,
-              kLineFirstPoint | kLineColour | kLineStyle);
+    draw_line(rt, f(x1), f(y1), f(x2), f(y2), rnd(colour_number), style);
   }
-  void circle(Real x, Real y, Real r) { draw_circle(rt, d(x), d(y), d(r), 0, 0, 0, 0, 0); }
+  void circle(Real x, Real y, Real r) { draw_circle(rt, d(x), d(y), d(r)); }
   void circle(Real x, Real y, Real r, Real colour_number) {
-    draw_circle(rt, d(x), d(y), d(r), rnd(colour_number), 0, 0, 0, kCircleColour);
+    draw_circle(rt, d(x), d(y), d(r), rnd(colour_number));
   }
   // The cursor, the column expression evaluated first.
   void locate(Real row, Real column) {

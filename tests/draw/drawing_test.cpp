@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -128,7 +129,11 @@ TEST_F(DrawTest, LinesWriteExactlyTheirPixels) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     clear();
-    for (const Line& l : c.lines) draw_line(h.rt, l.x1, l.y1, l.x2, l.y2, l.colour, 0, l.style, l.mask);
+    // In the table's mask, 8 marks a given colour and 16 a given style.
+    for (const Line& l : c.lines)
+      draw_line(h.rt, l.x1, l.y1, l.x2, l.y2,
+                (l.mask & 8) ? std::optional<int32_t>(l.colour) : std::nullopt,
+                (l.mask & 16) ? std::optional<int32_t>(l.style) : std::nullopt);
     EXPECT_EQ(lit(c.colour), c.expected);
   }
 }
@@ -161,7 +166,7 @@ TEST_F(DrawTest, CirclesOfTheAnimatorsRadii) {
   for (const auto& c : cases) {
     SCOPED_TRACE("radius " + std::to_string(c.radius));
     clear();
-    draw_circle(h.rt, 200, 100, c.radius, 9, 0, 0, 0, kCircleColour);
+    draw_circle(h.rt, 200, 100, c.radius, 9);
     const PixelSet got = lit(9);
     EXPECT_EQ(got, four_fold(200, 100, c.quarter));
     EXPECT_EQ(got.size(), c.count);
@@ -169,7 +174,7 @@ TEST_F(DrawTest, CirclesOfTheAnimatorsRadii) {
   // The incremental rotation puts s * R just above -7.5 at k = 8: a point
   // computed afresh from sin(8 d) would land one row higher.
   clear();
-  draw_circle(h.rt, 200, 100, 15, 9, 0, 0, 0, kCircleColour);
+  draw_circle(h.rt, 200, 100, 15, 9);
   EXPECT_EQ(page().pixel(208, 88), 9);
   EXPECT_EQ(page().pixel(208, 87), 0);
 }
@@ -178,33 +183,33 @@ TEST_F(DrawTest, CirclesAtAndBeyondThePageEdge) {
   struct Case {
     std::string name;
     double x, y, r;
-    uint32_t mask;
+    std::optional<int32_t> ink;
     PixelSet expected;
     int colour;
   };
   const std::vector<Case> cases = {
-      {"box above the page", 320, -7, 5, kCircleColour, {}, 9},
-      {"centre left of the page, arc on it", -3, 100, 5, kCircleColour,
+      {"box above the page", 320, -7, 5, 9, {}, 9},
+      {"centre left of the page, arc on it", -3, 100, 5, 9,
        join({column(2, 98, 102), {{1, 97}, {1, 103}, {0, 96}, {0, 104}}}), 9},
       // Rounded, the centre -6 and the offset 6 would reach column 0; the box
       // test on the unrounded centre rejects the circle first.
-      {"box test uses the unrounded centre", -6.4, 100, 5.5, kCircleColour, {}, 9},
-      {"centre rounds half away from zero, negative", -0.5, 50, 1, kCircleColour,
+      {"box test uses the unrounded centre", -6.4, 100, 5.5, 9, {}, 9},
+      {"centre rounds half away from zero, negative", -0.5, 50, 1, 9,
        {{0, 50}}, 9},
-      {"centre rounds half away from zero, positive", 100.5, 60, 1, kCircleColour,
+      {"centre rounds half away from zero, positive", 100.5, 60, 1, 9,
        {{102, 60}, {100, 60}, {101, 59}, {101, 61}}, 9},
-      {"negative radius draws the positive one", 200, 100, -3, kCircleColour,
+      {"negative radius draws the positive one", 200, 100, -3, 9,
        four_fold(200, 100, {{3, 0}, {3, 1}, {2, 2}, {1, 3}, {0, 3}}), 9},
-      {"radius 0 is the centre alone", 50, 50, 0, kCircleColour, {{50, 50}}, 9},
-      {"foreground without the colour bit", 200, 100, 1, 0, four_fold(200, 100, {{1, 0}, {0, 1}}),
+      {"radius 0 is the centre alone", 50, 50, 0, 9, {{50, 50}}, 9},
+      {"foreground without the colour bit", 200, 100, 1, {}, four_fold(200, 100, {{1, 0}, {0, 1}}),
        15},
-      {"bottom right corner", 639, 479, 2, kCircleColour,
+      {"bottom right corner", 639, 479, 2, 9,
        {{637, 479}, {637, 478}, {638, 477}, {639, 477}}, 9},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     clear();
-    draw_circle(h.rt, c.x, c.y, c.r, 9, 0, 0, 0, c.mask);
+    draw_circle(h.rt, c.x, c.y, c.r, c.ink);
     EXPECT_EQ(lit(c.colour), c.expected);
   }
 }
@@ -212,30 +217,30 @@ TEST_F(DrawTest, CirclesAtAndBeyondThePageEdge) {
 TEST_F(DrawTest, HugeCircles) {
   // Radius a million, centre far below the page: the top of the circle is
   // row 240, flat to a twentieth of a pixel across the page.
-  draw_circle(h.rt, 320, 240 + 1e6, 1e6, 9, 0, 0, 0, kCircleColour);
+  draw_circle(h.rt, 320, 240 + 1e6, 1e6, 9);
   EXPECT_EQ(lit(9), row(240, 0, 639));
 
   // Beyond the step bound nothing is drawn, and the call returns at once.
   clear();
-  draw_circle(h.rt, 320, 240, 1e30, 9, 0, 0, 0, kCircleColour);
-  draw_circle(h.rt, 320, 240 + 1e30, 1e30, 9, 0, 0, 0, kCircleColour);
-  draw_circle(h.rt, 320, 240 + 4e6, 4e6, 9, 0, 0, 0, kCircleColour);
+  draw_circle(h.rt, 320, 240, 1e30, 9);
+  draw_circle(h.rt, 320, 240 + 1e30, 1e30, 9);
+  draw_circle(h.rt, 320, 240 + 4e6, 4e6, 9);
   EXPECT_EQ(lit(9), PixelSet{});
 }
 
 TEST_F(DrawTest, NothingIsDrawnWhileAnErrorIsPending) {
   raise_runtime_error(h.rt, 9);
   ASSERT_TRUE(error_pending(h.rt));
-  draw_line(h.rt, 10, 10, 100, 50, 12, 0, 0, kLineFirstPoint | kLineColour);
-  draw_line(h.rt, 10, 20, 100, 20, 0, 0, 0, kLineFirstPoint);
-  draw_circle(h.rt, 200, 100, 15, 12, 0, 0, 0, kCircleColour);
-  draw_circle(h.rt, 300, 100, 5, 0, 0, 0, 0, 0);
+  draw_line(h.rt, 10, 10, 100, 50, 12);
+  draw_line(h.rt, 10, 20, 100, 20);
+  draw_circle(h.rt, 200, 100, 15, 12);
+  draw_circle(h.rt, 300, 100, 5);
   EXPECT_EQ(lit(0), PixelSet{});
 
   // The same calls draw once the error is cleared.
   h.rt.err.pending_error = 0;
-  draw_line(h.rt, 10, 10, 100, 50, 12, 0, 0, kLineFirstPoint | kLineColour);
-  draw_circle(h.rt, 200, 100, 15, 12, 0, 0, 0, kCircleColour);
+  draw_line(h.rt, 10, 10, 100, 50, 12);
+  draw_circle(h.rt, 200, 100, 15, 12);
   EXPECT_EQ(lit(12).size(), 91u + 84u);
 }
 
@@ -264,13 +269,13 @@ TEST_F(DrawTest, HostileCoordinatesStayWithinTheClipRectangle) {
     for (float x1 : values)
       for (float y1 : values)
         for (float x2 : values)
-          for (float y2 : values) draw_line(h.rt, x1, y1, x2, y2, 0, 0, 0, kLineFirstPoint);
+          for (float y2 : values) draw_line(h.rt, x1, y1, x2, y2);
     for (float x : values)
       for (float y : values)
-        for (float r : values) draw_circle(h.rt, x, y, r, 0, 0, 0, 0, 0);
+        for (float r : values) draw_circle(h.rt, x, y, r);
     // A radius beyond the step bound whose box covers the page.
-    draw_circle(h.rt, 320, 240, 1e300, 0, 0, 0, 0, 0);
-    draw_circle(h.rt, 320, 240, std::numeric_limits<double>::max(), 0, 0, 0, 0, 0);
+    draw_circle(h.rt, 320, 240, 1e300);
+    draw_circle(h.rt, 320, 240, std::numeric_limits<double>::max());
 
     const PixelSet got = lit(15);
     EXPECT_FALSE(got.empty());

@@ -186,11 +186,11 @@ std::string replay_differs(const ScreenPage& before, const Ops& ops, const Scree
   for (const Op& op : ops) {
     switch (op.kind) {
       case Op::Kind::Circle:
-        draw_circle(rt, op.a, op.b, op.c, op.colour, 0, 0, 0, kCircleColour);
+        draw_circle(rt, op.a, op.b, op.c, op.colour);
         break;
       case Op::Kind::Line:
-        draw_line(rt, float(op.a), float(op.b), float(op.c), float(op.d), op.colour, 0, op.style,
-                  kLineFirstPoint | kLineColour | (op.style != 0 ? kLineStyle : 0));
+        draw_line(rt, float(op.a), float(op.b), float(op.c), float(op.d), op.colour,
+                  op.style != 0 ? std::optional<int32_t>(op.style) : std::nullopt);
         break;
       case Op::Kind::Label:
         locate_cursor(rt, int(op.a), int(op.b));
