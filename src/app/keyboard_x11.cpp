@@ -1,6 +1,7 @@
-// The keyboard state as the X server keeps it: the modifier keys down at
-// start and the lock toggles, each read on a display connection of the
-// reading thread's own.
+// The keyboard state as the X server keeps it: the modifier keys down and the
+// lock toggles on at start (read on a connection of its own), and the lock
+// toggles' modifier bits.
+#include "app/lock_keys.h"
 #include "app/window.h"
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
@@ -27,42 +28,25 @@ static_assert(kModShift == GLUT_ACTIVE_SHIFT && kModCtrl == GLUT_ACTIVE_CTRL &&
 
 namespace {
 
-// The locked-modifier bits of the three lock keys on a connection's keymap
-// (0 for a lock key that sets no modifier there).
-struct LockMasks {
-  unsigned caps = LockMask;
-  unsigned num = 0;
-  unsigned scroll = 0;
-};
-
-LockMasks lock_masks(Display* d) {
-  LockMasks m;
-  m.num = XkbKeysymToModifiers(d, XK_Num_Lock);
-  m.scroll = XkbKeysymToModifiers(d, XK_Scroll_Lock);
-  return m;
-}
-
-struct LockToggles {
-  bool caps, num, scroll;
-};
-
-// One round trip to the server.
-bool read_toggles(Display* d, const LockMasks& m, LockToggles& t) {
-  XkbStateRec state;
-  if (XkbGetState(d, XkbUseCoreKbd, &state) != Success) return false;
-  const unsigned locked = state.locked_mods;
-  t.caps = (locked & m.caps) != 0;
-  t.num = m.num != 0 && (locked & m.num) != 0;
-  t.scroll = m.scroll != 0 && (locked & m.scroll) != 0;
-  return true;
-}
-
 bool key_down(Display* d, const char keys[32], KeySym sym) {
   const KeyCode code = XKeysymToKeycode(d, sym);
   return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
 }  // namespace
+
+LockMasks lock_masks(Display* d) {
+  LockMasks m;
+  m.caps = LockMask;
+  m.num = XkbKeysymToModifiers(d, XK_Num_Lock);
+  m.scroll = XkbKeysymToModifiers(d, XK_Scroll_Lock);
+  return m;
+}
+
+LockToggles lock_toggles(unsigned locked, const LockMasks& m) {
+  return {(locked & m.caps) != 0, m.num != 0 && (locked & m.num) != 0,
+          m.scroll != 0 && (locked & m.scroll) != 0};
+}
 
 void record_keyboard_state_at_start(Runtime& rt) {
   Display* d = XOpenDisplay(nullptr);
@@ -76,29 +60,15 @@ void record_keyboard_state_at_start(Runtime& rt) {
   at_start.right_ctrl = key_down(d, keys, XK_Control_R);
   at_start.left_alt = key_down(d, keys, XK_Alt_L);
   at_start.right_alt = key_down(d, keys, XK_Alt_R);
-  LockToggles t;
-  if (read_toggles(d, lock_masks(d), t)) {
+  XkbStateRec state;
+  if (XkbGetState(d, XkbUseCoreKbd, &state) == Success) {
+    const LockToggles t = lock_toggles(state.locked_mods, lock_masks(d));
     at_start.caps_lock = t.caps;
     at_start.num_lock = t.num;
     at_start.scroll_lock = t.scroll;
   }
   XCloseDisplay(d);
   report_keyboard_at_start(rt, at_start);
-}
-
-void report_lock_keys(Runtime& rt) {
-  // Frame thread only: its connection is opened on the first pass and kept.
-  static Display* display = nullptr;
-  static bool opened = false;
-  static LockMasks masks;
-  if (!opened) {
-    opened = true;
-    display = XOpenDisplay(nullptr);
-    if (display != nullptr) masks = lock_masks(display);
-  }
-  if (display == nullptr) return;
-  LockToggles t;
-  if (read_toggles(display, masks, t)) report_lock_toggles(rt, t.caps, t.num, t.scroll);
 }
 
 }  // namespace ws

@@ -118,8 +118,7 @@ void present_frame() {
       glutPostRedisplay();
     }
     draw(rt.frames.slots[plan.slot], plan.viewport, ps.window_w, ps.window_h);
-    // While the pause holds, the window keeps what it showed when it began.
-    if (plan.swap) glutSwapBuffers();
+    glutSwapBuffers();
   }
   ps.presenting = false;
 }

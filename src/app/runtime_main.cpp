@@ -8,7 +8,7 @@
 #include "screen/errors.h"
 #include "screen/frames.h"
 #include "screen/runtime.h"
-#include "screen/x11_message_box.h"
+#include "app/x11_message_box.h"
 
 namespace ws {
 
@@ -28,7 +28,9 @@ void program_thread_entry(Runtime* rt, ProgramProcedure procedure) {
 void run_exit_sequence(Runtime& rt) {
   rt.state.stop_requested.store(1, std::memory_order_seq_cst);
   rt.state.event_pending.store(1, std::memory_order_seq_cst);
-  while (rt.state.exit_handshake.load(std::memory_order_acquire) != 3) sleep_real_ms(16);
+  // The program thread parks at its next statement end, pause slice or poll.
+  while ((rt.state.exit_handshake.load(std::memory_order_acquire) & kProgramParked) == 0)
+    sleep_real_ms(16);
   // No files are open; the window goes with the process.
   rt.process.end_process(0);
   for (;;) sleep_real_ms(16);
@@ -41,33 +43,21 @@ void frame_thread_loop(Runtime& rt) {
     sleep_real_ms(15);
     sleep_real_ms(1);
     if (rt.state.program_ended.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
+    // The lock toggles need no pass of their own: the window's connection is
+    // told of each change (see the window hook).
     building_pass = !building_pass;
-    if (building_pass)
-      build_frame(rt);
-    else
-      report_lock_keys(rt);
-  }
-}
-
-void timer_thread_loop(Runtime& rt) {
-  for (;;) {
-    // No timed event is ever active in this program.
-    sleep_real_ms(1);
-    if (rt.state.stop_requested.load(std::memory_order_acquire) != 0) {
-      rt.state.exit_handshake.fetch_or(2, std::memory_order_acq_rel);
-      return;
-    }
+    if (building_pass) build_frame(rt);
   }
 }
 
 void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
-  // Several threads talk to X (the window, message boxes, lock-key reads),
+  // Several threads talk to X (the window, message boxes, the keyboard at start),
   // each on a connection of its own.
   XInitThreads();
   static SteadyClock clock;
   static ExitProcess process;
-  static MessageBoxPresenter* x11_boxes = make_x11_message_boxes();
-  static LoggingMessageBox boxes(x11_boxes);
+  static X11MessageBoxes x11_boxes;
+  static LoggingMessageBox boxes(&x11_boxes);
   static Runtime rt(clock, boxes, process);
 
   // The window is resizable: a size change by the user is not undone.
@@ -75,12 +65,13 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   record_keyboard_state_at_start(rt);
   rt.key_ring.clear();
 
+  // No timer thread: no timed event exists in this program, so the exit
+  // sequence waits for the program thread alone.
   std::thread(program_thread_entry, &rt, procedure).detach();
-  std::thread(timer_thread_loop, std::ref(rt)).detach();
   rt.state.frame_thread_running.store(true, std::memory_order_release);
   std::thread(frame_thread_loop, std::ref(rt)).detach();
 
-  run_window(rt, argc, argv);
+  run_window(rt, argc, argv, x11_boxes);
 }
 
 }  // namespace ws

@@ -8,14 +8,17 @@
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/presenter.h"
+#include "app/x11_message_box.h"
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
 
@@ -41,7 +44,14 @@ void on_library_error(const char* format, va_list args) {
   end_with_code_1();
 }
 
+// Every connection of the process (the window's, a message box's) comes here
+// when the server goes away, possibly several threads at once: the first one
+// reports it and ends the process; the others wait for the end.
 int on_connection_lost(Display*) {
+  static std::atomic_flag reported;
+  if (reported.test_and_set(std::memory_order_acq_rel)) {
+    for (;;) pause();
+  }
   std::fputs("winding-scheme: the connection to the display was lost\n", stderr);
   end_with_code_1();
 }
@@ -85,7 +95,7 @@ void wait_for_work(Display* display) {
 
 }  // namespace
 
-void run_window(Runtime& rt, int argc, char** argv) {
+void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   g_rt = &rt;
   set_window_runtime(rt);
   glutInitErrorFunc(on_library_error);
@@ -105,6 +115,7 @@ void run_window(Runtime& rt, int argc, char** argv) {
   uint64_t shown_generation = first.generation;
   glutCreateWindow(first.text.c_str());
   rt.window.window_exists.store(true, std::memory_order_release);
+  boxes.set_owner_window(glXGetCurrentDrawable());
 
   const GLenum glew = glewInit();
   if (glew != GLEW_OK) {

@@ -1,16 +1,22 @@
-// The close and Pause/Break hook on Xlib's conversion of wire events. It sees
+// The close and keyboard hook on Xlib's conversion of wire events. It sees
 // every event of the connection whoever reads it (the window library's event
 // processing, or the event loop's pending check), so none slips past. It runs
 // with the connection locked: it compares only atoms and keycodes looked up
-// beforehand and records what it found; the keys are acted upon afterwards.
+// beforehand and records what it found; the keys are acted upon afterwards, in
+// the order they came.
+#include <X11/XKBlib.h>
+
 #include <array>
 #include <atomic>
 
+#include "app/key_event_log.h"
+#include "app/lock_keys.h"
 #include "app/presenter.h"
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
 
 // Last: Xlib's internals define min and max as macros.
+#include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xlibint.h>
@@ -24,35 +30,33 @@ namespace {
 
 using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 
-struct KeyRecord {
-  int32_t code;
-  bool press;
-};
-
 struct HookState {
   Runtime* rt = nullptr;
+  Display* display = nullptr;
   Atom wm_protocols = None;
   Atom wm_delete_window = None;
   KeyCode pause_keycode = 0;
   KeyCode break_keycode = 0;
+  LockMasks lock_masks;
   // What the press of each of the two keys was taken as, so that its release
   // matches it even when Ctrl has been let go in between.
   int32_t pause_keycode_down = 0;
   int32_t break_keycode_down = 0;
   std::array<WireToEvent, LASTEvent> previous{};
+  WireToEvent previous_xkb = nullptr;
   // Window thread only: the hook and the dispatch both run there.
-  std::array<KeyRecord, 64> records{};
-  int record_count = 0;
-  // The window lost the keyboard: the releases of keys held then go to
-  // another window, so the held modifiers are let go.
-  bool focus_lost = false;
+  KeyEventLog<XEvent> log;
 };
 
 HookState g_hook;
 
-void record_key(int32_t code, bool press) {
-  if (g_hook.record_count < static_cast<int>(g_hook.records.size()))
-    g_hook.records[g_hook.record_count++] = {code, press};
+KeyboardNotice lock_notice(unsigned locked_mods) {
+  const LockToggles t = lock_toggles(locked_mods, g_hook.lock_masks);
+  KeyboardNotice n{KeyboardNotice::Kind::LockToggles};
+  n.caps_lock = t.caps;
+  n.num_lock = t.num;
+  n.scroll_lock = t.scroll;
+  return n;
 }
 
 // True when the key event is Pause or Break (recorded, to be dropped).
@@ -69,7 +73,7 @@ bool take_pause_or_break(const XKeyEvent& key, bool press) {
     code = down;
     down = 0;
   }
-  record_key(code, press);
+  g_hook.log.record({press ? KeyboardNotice::Kind::Press : KeyboardNotice::Kind::Release, code});
   return true;
 }
 
@@ -89,9 +93,16 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
     case KeyPress:
     case KeyRelease:
       if (take_pause_or_break(event->xkey, event->type == KeyPress)) return False;
+      // A key behind a recorded one waits for it.
+      if (g_hook.log.holding()) {
+        g_hook.log.hold_back(*event);
+        return False;
+      }
       break;
     case FocusOut:
-      if (event->xfocus.detail != NotifyInferior) g_hook.focus_lost = true;
+      // The releases of keys held now go to another window.
+      if (event->xfocus.detail != NotifyInferior)
+        g_hook.log.record({KeyboardNotice::Kind::FocusLost});
       break;
     default:
       break;
@@ -99,10 +110,41 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
   return True;
 }
 
+// The keyboard's lock-toggle changes, which the window library ignores.
+Bool keyboard_state_hook(Display* display, XEvent* event, xEvent* wire) {
+  if (g_hook.previous_xkb != nullptr && !g_hook.previous_xkb(display, event, wire)) return False;
+  const auto& xkb = reinterpret_cast<const XkbEvent&>(*event);
+  if (xkb.any.xkb_type != XkbStateNotify) return True;
+  g_hook.log.record(lock_notice(xkb.state.locked_mods));
+  return False;
+}
+
+// Hands held-back key events to the window library, in their order, and lets
+// it process them now.
+void hand_back(const std::vector<XEvent>& events) {
+  for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    XEvent e = *it;
+    XPutBackEvent(g_hook.display, &e);
+  }
+  glutMainLoopEvent();
+}
+
+void act(Runtime& rt, const KeyboardNotice& n) {
+  switch (n.kind) {
+    case KeyboardNotice::Kind::Press: handle_key_press(rt, n.code); break;
+    case KeyboardNotice::Kind::Release: handle_key_release(rt, n.code); break;
+    case KeyboardNotice::Kind::FocusLost: release_modifier_keys(rt); break;
+    case KeyboardNotice::Kind::LockToggles:
+      report_lock_toggles(rt, n.caps_lock, n.num_lock, n.scroll_lock);
+      break;
+  }
+}
+
 }  // namespace
 
 void install_window_hook(Runtime& rt, Display* display) {
   g_hook.rt = &rt;
+  g_hook.display = display;
   g_hook.wm_protocols = XInternAtom(display, "WM_PROTOCOLS", False);
   g_hook.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   g_hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
@@ -115,21 +157,24 @@ void install_window_hook(Runtime& rt, Display* display) {
   XWindowAttributes attributes;
   if (window != None && XGetWindowAttributes(display, window, &attributes) != 0)
     XSelectInput(display, window, attributes.your_event_mask | FocusChangeMask);
+
+  // The lock toggles: the keyboard tells this connection of each change, so
+  // nothing polls the server for them.
+  int opcode = 0, event_base = 0, error_base = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+  if (XkbQueryExtension(display, &opcode, &event_base, &error_base, &major, &minor)) {
+    g_hook.lock_masks = lock_masks(display);
+    g_hook.previous_xkb = XESetWireToEvent(display, event_base, keyboard_state_hook);
+    XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
+                          XkbModifierLockMask);
+    // A change between the keyboard's reading at start and now.
+    XkbStateRec state;
+    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success)
+      g_hook.log.record(lock_notice(state.locked_mods));
+  }
 }
 
 void dispatch_hooked_keys(Runtime& rt) {
-  for (int i = 0; i < g_hook.record_count; ++i) {
-    const KeyRecord& r = g_hook.records[i];
-    if (r.press)
-      handle_key_press(rt, r.code);
-    else
-      handle_key_release(rt, r.code);
-  }
-  g_hook.record_count = 0;
-  if (g_hook.focus_lost) {
-    g_hook.focus_lost = false;
-    release_modifier_keys(rt);
-  }
+  g_hook.log.drain([&rt](const KeyboardNotice& n) { act(rt, n); }, hand_back);
 }
 
 }  // namespace ws

@@ -1,11 +1,14 @@
-#include "screen/x11_message_box.h"
+#include "app/x11_message_box.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,6 +36,8 @@ constexpr int kBesideX = 640 + 24;
 constexpr int kBesideY = 32;
 // Room left on the screen for the window manager's frame and panels.
 constexpr int kScreenAllowance = 64;
+// How often a box opened before the program's window looks for it.
+constexpr int kOwnerLookMs = 100;
 
 // The window manager hints of the Motif convention that most window managers
 // read: which functions and decorations the frame offers.
@@ -115,16 +120,49 @@ Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_hei
   return l;
 }
 
+// The connections of the boxes now open. Another client may destroy a box
+// between any two of its requests; the request that then fails must not end
+// the program (the box goes on to the destruction's notice), so the error
+// handler lets errors of these connections pass and hands every other one to
+// the handler it replaced.
+std::array<std::atomic<Display*>, 4> g_box_connections{};
+XErrorHandler g_previous_error_handler = nullptr;
+
+int on_x_error(Display* d, XErrorEvent* error) {
+  for (const auto& c : g_box_connections)
+    if (c.load(std::memory_order_acquire) == d) return 0;
+  return g_previous_error_handler != nullptr ? g_previous_error_handler(d, error) : 0;
+}
+
 struct DisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
+  void operator()(Display* d) const {
+    for (auto& c : g_box_connections) {
+      Display* expected = d;
+      if (c.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel)) break;
+    }
+    XCloseDisplay(d);
+  }
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+// A connection for a box, registered with the error handler. Null when no
+// display can be opened.
+DisplayPtr open_box_connection() {
+  DisplayPtr d(XOpenDisplay(nullptr));
+  if (!d) return d;
+  for (auto& c : g_box_connections) {
+    Display* expected = nullptr;
+    if (c.compare_exchange_strong(expected, d.get(), std::memory_order_acq_rel)) break;
+  }
+  return d;
+}
 
 // One box on the screen, from its mapping to its answer.
 class Box {
  public:
-  Box(Display* d, const std::string& caption, const std::string& text, BoxKind kind)
-      : d_(d), kind_(kind) {
+  Box(Display* d, const std::string& caption, const std::string& text, BoxKind kind,
+      const std::atomic<unsigned long>& owner)
+      : d_(d), kind_(kind), owner_(owner) {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
     const int screen_width = DisplayWidth(d_, screen);
@@ -204,6 +242,7 @@ class Box {
     wm_delete_ = atom("WM_DELETE_WINDOW");
     XSetWMProtocols(d_, window_, &wm_delete_, 1);
 
+    follow_owner();
     XMapRaised(d_, window_);
   }
 
@@ -220,6 +259,12 @@ class Box {
   // destroyed the window before an answer.
   std::optional<BoxAnswer> run() {
     for (;;) {
+      // Until the program's window exists, look for it now and then.
+      while (owned_ == 0 && XPending(d_) == 0) {
+        pollfd fd{ConnectionNumber(d_), POLLIN, 0};
+        poll(&fd, 1, kOwnerLookMs);
+        if (follow_owner()) XRaiseWindow(d_, window_);
+      }
       XEvent ev;
       XNextEvent(d_, &ev);
       switch (ev.type) {
@@ -264,6 +309,16 @@ class Box {
 
  private:
   Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+
+  // Makes the box a transient window of the program's window once that
+  // exists. True when it has just become one.
+  bool follow_owner() {
+    if (owned_ != 0) return false;
+    owned_ = owner_.load(std::memory_order_acquire);
+    if (owned_ == 0) return false;
+    XSetTransientForHint(d_, window_, owned_);
+    return true;
+  }
 
   std::optional<BoxAnswer> answer_for_key(KeySym key) const {
     switch (key) {
@@ -350,6 +405,8 @@ class Box {
   Display* d_;
   Layout layout_;
   BoxKind kind_;
+  const std::atomic<unsigned long>& owner_;
+  Window owned_ = 0;  // the window the box is transient for, once known
   unsigned long pixel_[kColourCount] = {};
   Window window_ = 0;
   GC gc_ = nullptr;
@@ -358,28 +415,23 @@ class Box {
   bool destroyed_ = false;
 };
 
-class X11MessageBoxes final : public MessageBoxPresenter {
- public:
-  BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override {
-    // A connection of the box's own: freeglut drops events of windows it did
-    // not create, and the calling thread may be any thread.
-    DisplayPtr display(XOpenDisplay(nullptr));
-    if (!display) return BoxAnswer::Unavailable;
-    // A box destroyed from outside counts as closed when it only informs;
-    // a question is asked again until it is answered.
-    for (;;) {
-      Box box(display.get(), caption, text, kind);
-      if (const auto answer = box.run()) return *answer;
-      if (kind == BoxKind::Ok) return BoxAnswer::Ok;
-    }
-  }
-};
-
 }  // namespace
 
-MessageBoxPresenter* make_x11_message_boxes() {
-  static X11MessageBoxes boxes;
-  return &boxes;
+X11MessageBoxes::X11MessageBoxes() { g_previous_error_handler = XSetErrorHandler(on_x_error); }
+
+BoxAnswer X11MessageBoxes::show(const std::string& caption, const std::string& text,
+                                BoxKind kind) {
+  // A connection of the box's own: freeglut drops events of windows it did
+  // not create, and the calling thread may be any thread.
+  DisplayPtr display = open_box_connection();
+  if (!display) return BoxAnswer::Unavailable;
+  // A box destroyed from outside counts as closed when it only informs;
+  // a question is asked again until it is answered.
+  for (;;) {
+    Box box(display.get(), caption, text, kind, owner_);
+    if (const auto answer = box.run()) return *answer;
+    if (kind == BoxKind::Ok) return BoxAnswer::Ok;
+  }
 }
 
 }  // namespace ws

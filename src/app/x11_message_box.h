@@ -12,14 +12,34 @@
 // nothing in a Yes/No box, whose question must be answered. Only the calling
 // thread waits: the program's own window lives on another connection and
 // thread and goes on being redrawn.
+//
+// Once the program's window exists, the box is its transient window: the
+// window manager keeps it above that window in every state, full screen
+// included.
 #pragma once
+
+#include <atomic>
 
 #include "screen/message_box.h"
 
 namespace ws {
 
-// The presenter the real program uses. Never null; its show() answers
-// Unavailable when no box can be shown (no display).
-MessageBoxPresenter* make_x11_message_boxes();
+// The presenter the real program uses. Its show() answers Unavailable when no
+// box can be shown (no display).
+class X11MessageBoxes final : public MessageBoxPresenter {
+ public:
+  // Installs the process's X error handler; make one, before other threads
+  // talk to X.
+  X11MessageBoxes();
+  BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override;
+
+  // The program's window (an X window id), once it exists: a box is kept
+  // above it as a transient window of it, so that the window in full screen
+  // never covers the box. Any thread.
+  void set_owner_window(unsigned long window) { owner_.store(window, std::memory_order_release); }
+
+ private:
+  std::atomic<unsigned long> owner_{0};
+};
 
 }  // namespace ws

@@ -68,7 +68,7 @@ void report_runtime_error(Runtime& rt) {
 }
 
 void park_program_thread(Runtime& rt) {
-  rt.state.exit_handshake.fetch_or(1, std::memory_order_acq_rel);
+  rt.state.exit_handshake.fetch_or(kProgramParked, std::memory_order_acq_rel);
   while (rt.state.stop_requested.load(std::memory_order_acquire) == 0) rt.clock.sleep_ms(16);
   throw ProgramParked{};
 }

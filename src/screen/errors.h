@@ -23,7 +23,8 @@ void raise_runtime_error(Runtime& rt, int32_t n);
 void handle_statement_event(Runtime& rt, int32_t line);
 // The Yes/No report of the pending error.
 void report_runtime_error(Runtime& rt);
-// Acknowledges the stop (exit_handshake bit 0) and never returns normally.
+// Acknowledges the stop (kProgramParked in exit_handshake) and never returns
+// normally.
 [[noreturn]] void park_program_thread(Runtime& rt);
 // Installs on_arithmetic_signal for SIGFPE, reporting through rt.
 void install_arithmetic_signal_handler(Runtime& rt);

@@ -198,7 +198,8 @@ SlotChoice choose_present_slot(FrameStore& frames) {
 bool presentation_due(const Runtime& rt) {
   const PresentState& ps = rt.present;
   if (ps.forced_redraw || ps.full_screen_request.load(std::memory_order_relaxed) != -1) return true;
-  if (ps.unswapped && rt.state.pause_requested.load(std::memory_order_acquire) == 0) return true;
+  // Newer frames wait for the end of the pause.
+  if (rt.state.pause_requested.load(std::memory_order_acquire) != 0) return false;
   return newest_ready_slot(rt.frames, displaying_slot(rt.frames)) >= 0;
 }
 
@@ -309,12 +310,15 @@ void record_window_size(PresentState& ps, int32_t width, int32_t height) {
 PresentPlan plan_presentation(Runtime& rt) {
   PresentState& ps = rt.present;
   PresentPlan plan;
-  const SlotChoice choice = choose_present_slot(rt.frames);
+  // While the pause holds, the frame shown when it began stays displaying: a
+  // size report, a repaint or a full-screen change draws that frame again and
+  // shows it, and newer frames wait until the pause is over.
+  const bool paused = rt.state.pause_requested.load(std::memory_order_acquire) != 0;
+  const SlotChoice choice =
+      paused ? SlotChoice{displaying_slot(rt.frames), false} : choose_present_slot(rt.frames);
   if (choice.slot < 0) return plan;
   const int32_t request = ps.full_screen_request.load(std::memory_order_relaxed);
-  const bool paused = rt.state.pause_requested.load(std::memory_order_acquire) != 0;
-  if (!choice.changed && request == -1 && !ps.forced_redraw && !(ps.unswapped && !paused))
-    return plan;
+  if (!choice.changed && request == -1 && !ps.forced_redraw) return plan;
   ps.forced_redraw = false;
 
   const FrameSlot& slot = rt.frames.slots[choice.slot];
@@ -333,8 +337,6 @@ PresentPlan plan_presentation(Runtime& rt) {
   plan.viewport = compute_viewport(slot.width, slot.height, ps.window_w, ps.window_h, scaling,
                                    ps.full_screen_mode.load(std::memory_order_relaxed),
                                    ps.full_screen_smooth.load(std::memory_order_relaxed) != 0);
-  plan.swap = !paused;
-  ps.unswapped = paused;
   plan.draw = true;
   plan.slot = choice.slot;
   return plan;

@@ -61,8 +61,6 @@ struct PresentState {
   float requested_aspect = 1.6f;
   bool window_adjusted = true;
   bool forced_redraw = false;
-  // The last drawing was not swapped to the screen (the pause held).
-  bool unswapped = false;
   bool presenting = false;
   // The driver offers GL_EXT_framebuffer_object (recorded, not used).
   bool has_framebuffer_object = false;
@@ -117,9 +115,9 @@ Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, int32_
 void record_window_size(PresentState& ps, int32_t width, int32_t height);
 
 // Whether a presentation would draw now: a ready frame newer than the one
-// shown, a size report or other forced redraw, a full-screen request, or a
-// drawing the pause kept from the screen once the pause is over. The shown
-// frame is not drawn again while nothing changed.
+// shown (not while the pause holds), a size report or other forced redraw, or
+// a full-screen request. The shown frame is not drawn again while nothing
+// changed.
 bool presentation_due(const Runtime& rt);
 
 // One presentation's decisions (everything but the drawing itself).
@@ -129,7 +127,6 @@ struct PresentPlan {
   std::optional<WindowSize> request;    // a client size to ask for
   FullScreenAction full_screen = FullScreenAction::Keep;
   Viewport viewport;
-  bool swap = false;                    // false while the pause holds
 };
 PresentPlan plan_presentation(Runtime& rt);
 

@@ -8,6 +8,8 @@
 
 namespace ws {
 
+constexpr uint32_t kProgramParked = 1;
+
 struct RunState {
   // Set by the frame thread's exit sequence, never cleared.
   std::atomic<uint8_t> stop_requested{0};
@@ -20,7 +22,8 @@ struct RunState {
   std::atomic<uint8_t> program_ended{0};
   // Bit 0 set by the window's close hook.
   std::atomic<uint32_t> close_request{0};
-  // Bit 0: the program thread has parked; bit 1: the timer thread has stopped.
+  // kProgramParked: the program thread has parked (set by it, read by the
+  // exit sequence on the frame thread).
   std::atomic<uint32_t> exit_handshake{0};
   // The frame thread has been started: from then on a screen-mode change takes
   // the display lock.

@@ -166,7 +166,6 @@ TEST(Presentation, TheFirstFrameIsDrawnAndFitsTheWindow) {
   const PresentPlan plan = p.present();
   ASSERT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, (WindowSize{640, 480}));
-  EXPECT_TRUE(plan.swap);
   // Drawn in the window as it is until the new size is reported.
   EXPECT_EQ(plan.viewport, (Viewport{0, 0, 640, 400, true}));
 }
@@ -196,20 +195,33 @@ TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
   EXPECT_TRUE(p.present().draw);
 }
 
-TEST(Presentation, ThePauseDrawsWithoutSwappingAndTheEndOfThePauseSwaps) {
+TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   Presenting p;
   build_frame(p.rt);
+  const int held = p.present().slot;
+  record_window_size(p.rt.present, 640, 480);
+  p.present();
   p.rt.state.pause_requested.store(1);
+  p.h.page().set_pixel(3, 3, 3);
+  build_frame(p.rt);
+  EXPECT_FALSE(presentation_due(p.rt)) << "a newer frame waits for the end of the pause";
+  EXPECT_FALSE(p.present().draw);
+
+  // A resize (or a repaint) while paused draws the held frame at the new
+  // size, so the window never shows what lies behind it.
+  record_window_size(p.rt.present, 960, 720);
+  EXPECT_TRUE(presentation_due(p.rt));
   PresentPlan plan = p.present();
   EXPECT_TRUE(plan.draw);
-  EXPECT_FALSE(plan.swap);
-  EXPECT_FALSE(presentation_due(p.rt)) << "nothing to gain while the pause holds";
+  EXPECT_EQ(plan.slot, held);
+  EXPECT_EQ(plan.viewport, (Viewport{0, 0, 960, 720, true}));
+  EXPECT_FALSE(p.present().draw);
+
   p.rt.state.pause_requested.store(0);
-  // No new frame since: the drawing kept from the screen is shown now.
   EXPECT_TRUE(presentation_due(p.rt));
   plan = p.present();
   EXPECT_TRUE(plan.draw);
-  EXPECT_TRUE(plan.swap);
+  EXPECT_NE(plan.slot, held) << "the newest frame once the pause is over";
   EXPECT_FALSE(presentation_due(p.rt));
 }
 
