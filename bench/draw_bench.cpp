@@ -2,16 +2,13 @@
 #include <benchmark/benchmark.h>
 
 #include "screen/drawing.h"
+#include "screen/text.h"
 #include "support/headless.h"
 
 namespace {
 
 struct PageRuntime {
-  PageRuntime() {
-    h.rt.page = ws::create_page(12);
-    h.rt.write_page = h.rt.page.get();
-    h.rt.display_page = h.rt.page.get();
-  }
+  PageRuntime() { ws::set_screen_mode(h.rt, 12); }
   ws::test::Headless h;
 };
 

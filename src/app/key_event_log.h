@@ -23,7 +23,7 @@ struct KeyboardNotice {
   enum class Kind : uint8_t { Press, Release, FocusLost, LockToggles };
   Kind kind;
   int32_t code = 0;  // Press and Release: the key code (Pause or Break)
-  bool caps_lock = false, num_lock = false, scroll_lock = false;  // LockToggles
+  bool caps_lock = false, num_lock = false;  // LockToggles
 };
 
 template <class Event>

@@ -14,18 +14,6 @@
 
 namespace ws {
 
-static_assert(kLibF1 == GLUT_KEY_F1 && kLibF12 == GLUT_KEY_F12 && kLibLeft == GLUT_KEY_LEFT &&
-              kLibUp == GLUT_KEY_UP && kLibRight == GLUT_KEY_RIGHT && kLibDown == GLUT_KEY_DOWN &&
-              kLibPageUp == GLUT_KEY_PAGE_UP && kLibPageDown == GLUT_KEY_PAGE_DOWN &&
-              kLibHome == GLUT_KEY_HOME && kLibEnd == GLUT_KEY_END &&
-              kLibInsert == GLUT_KEY_INSERT && kLibNumLock == GLUT_KEY_NUM_LOCK &&
-              kLibBegin == GLUT_KEY_BEGIN && kLibDelete == GLUT_KEY_DELETE &&
-              kLibShiftL == GLUT_KEY_SHIFT_L && kLibShiftR == GLUT_KEY_SHIFT_R &&
-              kLibCtrlL == GLUT_KEY_CTRL_L && kLibCtrlR == GLUT_KEY_CTRL_R &&
-              kLibAltL == GLUT_KEY_ALT_L && kLibAltR == GLUT_KEY_ALT_R);
-static_assert(kModShift == GLUT_ACTIVE_SHIFT && kModCtrl == GLUT_ACTIVE_CTRL &&
-              kModAlt == GLUT_ACTIVE_ALT);
-
 namespace {
 
 bool key_down(Display* d, const char keys[32], KeySym sym) {
@@ -39,13 +27,11 @@ LockMasks lock_masks(Display* d) {
   LockMasks m;
   m.caps = LockMask;
   m.num = XkbKeysymToModifiers(d, XK_Num_Lock);
-  m.scroll = XkbKeysymToModifiers(d, XK_Scroll_Lock);
   return m;
 }
 
 LockToggles lock_toggles(unsigned locked, const LockMasks& m) {
-  return {(locked & m.caps) != 0, m.num != 0 && (locked & m.num) != 0,
-          m.scroll != 0 && (locked & m.scroll) != 0};
+  return {(locked & m.caps) != 0, m.num != 0 && (locked & m.num) != 0};
 }
 
 void record_keyboard_state_at_start(Runtime& rt) {
@@ -65,10 +51,9 @@ void record_keyboard_state_at_start(Runtime& rt) {
     const LockToggles t = lock_toggles(state.locked_mods, lock_masks(d));
     at_start.caps_lock = t.caps;
     at_start.num_lock = t.num;
-    at_start.scroll_lock = t.scroll;
   }
   XCloseDisplay(d);
-  report_keyboard_at_start(rt, at_start);
+  report_keyboard_at_start(rt.keyboard, at_start);
 }
 
 }  // namespace ws

@@ -1,4 +1,4 @@
-// The lock toggles (Caps Lock, Num Lock, Scroll Lock) as the X keyboard
+// The lock toggles (Caps Lock, Num Lock) as the X keyboard
 // extension reports them: which locked-modifier bit each one sets on a
 // connection's keymap, and the toggles a set of locked modifiers stands for.
 #pragma once
@@ -9,13 +9,12 @@ namespace ws {
 
 struct LockMasks {
   unsigned caps = 0;
-  unsigned num = 0;     // 0 when Num Lock sets no modifier on this keymap
-  unsigned scroll = 0;  // likewise for Scroll Lock
+  unsigned num = 0;  // 0 when Num Lock sets no modifier on this keymap
 };
 LockMasks lock_masks(Display* display);
 
 struct LockToggles {
-  bool caps = false, num = false, scroll = false;
+  bool caps = false, num = false;
 };
 LockToggles lock_toggles(unsigned locked_mods, const LockMasks& masks);
 

@@ -7,7 +7,7 @@
 #include <GL/freeglut.h>
 
 #include "screen/clock.h"
-#include "screen/frames.h"
+#include "screen/presenting.h"
 #include "screen/runtime.h"
 
 namespace ws {
@@ -109,7 +109,7 @@ void present_frame() {
   ps.presenting = true;
   if (!g_timer_redisplay) ps.forced_redraw = true;
   g_timer_redisplay = false;
-  const PresentPlan plan = plan_presentation(rt);
+  const PresentPlan plan = plan_presentation(ps, rt.frames, rt.window, rt.state);
   if (plan.draw) {
     if (plan.full_screen == FullScreenAction::Enter) glutFullScreen();
     if (plan.full_screen == FullScreenAction::Leave) glutLeaveFullScreen();
@@ -128,7 +128,7 @@ void start_display_timer() { arm_display_timer(8); }
 void display_timer_tick(int) {
   // Asked only when there is something to draw: an unchanged frame is not
   // drawn again, which keeps an idle window from costing a redraw a pass.
-  if (glutGetWindow() != 0 && presentation_due(*g_rt)) {
+  if (glutGetWindow() != 0 && presentation_due(g_rt->present, g_rt->frames, g_rt->state)) {
     g_timer_redisplay = true;
     glutPostRedisplay();
   }

@@ -1,11 +1,9 @@
-// The window thread's side of the window: the presenting callbacks (GL), the
-// X event hook for the close request and the Pause and Break keys. Internal to
-// the window; run_window wires them up.
+// The presenting callbacks on the window thread: the frame as a GL texture,
+// the display timer and the size reports. Internal to the window; run_window
+// wires them up.
 #pragma once
 
 #include <chrono>
-
-typedef struct _XDisplay Display;
 
 namespace ws {
 
@@ -25,15 +23,5 @@ void display_timer_tick(int value);
 std::chrono::steady_clock::time_point next_display_tick();
 // Records the window's client size.
 void on_window_reshape(int width, int height);
-
-// Hooks the conversion of ClientMessage, KeyPress and KeyRelease events on
-// the window library's connection (window_proc_hook), and FocusOut: a WM_DELETE_WINDOW
-// message sets bit 0 of close_request, Pause and Break are recorded; both
-// are dropped before the window library sees them.
-void install_window_hook(Runtime& rt, Display* display);
-// Hands the Pause and Break keys recorded since the last call to the key
-// handling (after the window library's event processing returned), and lets
-// the held modifiers go when the window has lost the keyboard.
-void dispatch_hooked_keys(Runtime& rt);
 
 }  // namespace ws

@@ -43,10 +43,12 @@ void frame_thread_loop(Runtime& rt) {
     sleep_real_ms(15);
     sleep_real_ms(1);
     if (rt.state.program_ended.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
+    if (const int32_t n = rt.state.critical_signal.load(std::memory_order_acquire); n != 0)
+      report_critical_error(rt, n);
     // The lock toggles need no pass of their own: the window's connection is
     // told of each change (see the window hook).
     building_pass = !building_pass;
-    if (building_pass) build_frame(rt);
+    if (building_pass) build_frame(rt.frames, rt.pages, rt.boxes);
   }
 }
 
@@ -63,12 +65,13 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   // The window is resizable: a size change by the user is not undone.
   rt.window.window_snap_back.store(false, std::memory_order_relaxed);
   record_keyboard_state_at_start(rt);
-  rt.key_ring.clear();
 
   // No timer thread: no timed event exists in this program, so the exit
   // sequence waits for the program thread alone.
-  std::thread(program_thread_entry, &rt, procedure).detach();
+  // Marked running before any thread starts, so that no screen-mode change can
+  // miss the display lock while the frame thread is starting.
   rt.state.frame_thread_running.store(true, std::memory_order_release);
+  std::thread(program_thread_entry, &rt, procedure).detach();
   std::thread(frame_thread_loop, std::ref(rt)).detach();
 
   run_window(rt, argc, argv, x11_boxes);

@@ -18,8 +18,9 @@
 #include <string>
 
 #include "app/presenter.h"
+#include "app/x11_hook.h"
 #include "app/x11_message_box.h"
-#include "screen/keyboard.h"
+#include "app/key_callbacks.h"
 #include "screen/runtime.h"
 
 namespace ws {
@@ -56,10 +57,10 @@ int on_connection_lost(Display*) {
   end_with_code_1();
 }
 
-void key_down(unsigned char key, int, int) { on_key_down(*g_rt, key, glutGetModifiers()); }
-void key_up(unsigned char key, int, int) { on_key_up(*g_rt, key, glutGetModifiers()); }
-void special_down(int key, int, int) { on_special_key_down(*g_rt, key); }
-void special_up(int key, int, int) { on_special_key_up(*g_rt, key); }
+void key_down(unsigned char key, int, int) { on_key_down(g_rt->keyboard, key, glutGetModifiers()); }
+void key_up(unsigned char key, int, int) { on_key_up(g_rt->keyboard, key, glutGetModifiers()); }
+void special_down(int key, int, int) { on_special_key_down(g_rt->keyboard, key); }
+void special_up(int key, int, int) { on_special_key_up(g_rt->keyboard, key); }
 // The mouse's state is never read.
 void mouse_button(int, int, int, int) {}
 void mouse_motion(int, int) {}
@@ -114,15 +115,13 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   const Title first = stored_title(rt.window);
   uint64_t shown_generation = first.generation;
   glutCreateWindow(first.text.c_str());
-  rt.window.window_exists.store(true, std::memory_order_release);
   boxes.set_owner_window(glXGetCurrentDrawable());
 
+  // The presenter needs nothing beyond GL 1.1; whether the driver offers
+  // framebuffer objects does not matter here.
   const GLenum glew = glewInit();
-  if (glew != GLEW_OK) {
+  if (glew != GLEW_OK)
     rt.boxes.show("Alert", reinterpret_cast<const char*>(glewGetErrorString(glew)), BoxKind::Ok);
-  } else {
-    rt.present.has_framebuffer_object = GLEW_EXT_framebuffer_object != 0;
-  }
 
   Display* display = glXGetCurrentDisplay();
   install_window_hook(rt, display);

@@ -11,7 +11,7 @@
 
 #include "app/key_event_log.h"
 #include "app/lock_keys.h"
-#include "app/presenter.h"
+#include "app/x11_hook.h"
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
 
@@ -55,7 +55,6 @@ KeyboardNotice lock_notice(unsigned locked_mods) {
   KeyboardNotice n{KeyboardNotice::Kind::LockToggles};
   n.caps_lock = t.caps;
   n.num_lock = t.num;
-  n.scroll_lock = t.scroll;
   return n;
 }
 
@@ -131,11 +130,11 @@ void hand_back(const std::vector<XEvent>& events) {
 
 void act(Runtime& rt, const KeyboardNotice& n) {
   switch (n.kind) {
-    case KeyboardNotice::Kind::Press: handle_key_press(rt, n.code); break;
-    case KeyboardNotice::Kind::Release: handle_key_release(rt, n.code); break;
-    case KeyboardNotice::Kind::FocusLost: release_modifier_keys(rt); break;
+    case KeyboardNotice::Kind::Press: handle_key_press(rt.keyboard, n.code); break;
+    case KeyboardNotice::Kind::Release: handle_key_release(rt.keyboard, n.code); break;
+    case KeyboardNotice::Kind::FocusLost: release_modifier_keys(rt.keyboard); break;
     case KeyboardNotice::Kind::LockToggles:
-      report_lock_toggles(rt, n.caps_lock, n.num_lock, n.scroll_lock);
+      report_lock_toggles(rt.keyboard, n.caps_lock, n.num_lock);
       break;
   }
 }

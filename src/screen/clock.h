@@ -27,7 +27,8 @@ class SteadyClock final : public Clock {
   std::chrono::steady_clock::time_point start_;
 };
 
-// Sleeps for real on any thread, outside the seam (frame and timer threads).
+// Sleeps for real on any thread, outside the seam (the window and frame
+// threads, and a parked program thread).
 void sleep_real_ms(int64_t ms);
 
 }  // namespace ws

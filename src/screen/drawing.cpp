@@ -130,7 +130,7 @@ void draw_styled_segment(ScreenPage& page, float x1, float y1, float x2, float y
 void draw_line(Runtime& rt, float x1, float y1, float x2, float y2,
                std::optional<int32_t> colour, std::optional<int32_t> style) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   const auto ink = static_cast<uint32_t>(colour.value_or(page.foreground));
   const auto bits = style ? static_cast<uint16_t>(static_cast<uint32_t>(*style)) : uint16_t{0xFFFF};
   draw_styled_segment(page, x1, y1, x2, y2, ink, bits);
@@ -138,7 +138,7 @@ void draw_line(Runtime& rt, float x1, float y1, float x2, float y2,
 
 void draw_circle(Runtime& rt, double x, double y, double r, std::optional<int32_t> colour) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   const auto ink = static_cast<uint32_t>(colour.value_or(page.foreground));
 
   // A circle with a centre or radius beyond this magnitude fails the box test

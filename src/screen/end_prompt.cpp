@@ -19,8 +19,8 @@ bool stop_requested(const Runtime& rt) {
 
 void end_program(Runtime& rt) {
   // The shown page is the one written to (here both are the one page).
-  rt.write_page = rt.display_page.load(std::memory_order_acquire);
-  const int rows = rt.write_page->height / kCellHeight;
+  rt.pages.redirect_writes(nullptr);
+  const int rows = rt.pages.write_page().height / kCellHeight;
   // The bottom row alone: the line end clears it without scrolling the rest.
   set_text_view(rt, rows, rows);
   print_string(rt, {}, 1);

@@ -1,5 +1,8 @@
 #include "screen/errors.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
 #include <string>
 
@@ -9,7 +12,10 @@ namespace ws {
 
 namespace {
 
-Runtime* g_signal_runtime = nullptr;
+// The run state the arithmetic-signal handler reports to.
+std::atomic<RunState*> g_signal_state{nullptr};
+
+constexpr int32_t kDivisionByZero = 11;
 
 bool is_critical(int32_t n) { return n == 11 || (n >= 502 && n <= 518); }
 
@@ -25,16 +31,20 @@ const char* runtime_error_message(uint32_t number) {
   }
 }
 
+void report_critical_error(Runtime& rt, int32_t n) {
+  const std::string caption =
+      n == kDivisionByZero ? std::string("Critical Error") : "Critical Error #" + std::to_string(n - 500);
+  rt.boxes.show(caption, runtime_error_message(static_cast<uint32_t>(n)), BoxKind::Ok);
+  rt.process.end_process(0);
+}
+
 void raise_runtime_error(Runtime& rt, int32_t n) {
   if (is_critical(n)) {
-    const std::string caption =
-        n == 11 ? std::string("Critical Error") : "Critical Error #" + std::to_string(n - 500);
-    rt.boxes.show(caption, runtime_error_message(static_cast<uint32_t>(n)), BoxKind::Ok);
-    rt.process.end_process(0);
+    report_critical_error(rt, n);
     return;
   }
-  if (rt.err.pending_error != 0) return;
-  rt.err.pending_error = static_cast<uint32_t>(n);
+  if (rt.state.error.pending_error != 0) return;
+  rt.state.error.pending_error = static_cast<uint32_t>(n);
   rt.state.event_pending.store(1, std::memory_order_release);
 }
 
@@ -47,16 +57,16 @@ void handle_statement_event(Runtime& rt, int32_t line) {
     if (rt.state.stop_requested.load(std::memory_order_acquire) != 0) park_program_thread(rt);
     rt.clock.sleep_ms(10);
   }
-  if (rt.err.pending_error != 0) {
-    rt.err.error_line = line;
+  if (rt.state.error.pending_error != 0) {
+    rt.state.error.error_line = line;
     report_runtime_error(rt);
   }
 }
 
 void report_runtime_error(Runtime& rt) {
-  const uint32_t n = rt.err.pending_error;
+  const uint32_t n = rt.state.error.pending_error;
   const std::string caption = "Unhandled Error #" + std::to_string(n);
-  const std::string text = "Line:" + std::to_string(rt.err.error_line) + "\n" +
+  const std::string text = "Line:" + std::to_string(rt.state.error.error_line) + "\n" +
                            runtime_error_message(n) + "\nContinue?";
   const BoxAnswer answer = rt.boxes.show(caption, text, BoxKind::YesNo);
   if (answer == BoxAnswer::No) {
@@ -64,7 +74,7 @@ void report_runtime_error(Runtime& rt) {
     park_program_thread(rt);
   }
   // Yes, or no box could be shown: the error is cleared and the program goes on.
-  rt.err.pending_error = 0;
+  rt.state.error.pending_error = 0;
 }
 
 void park_program_thread(Runtime& rt) {
@@ -74,11 +84,16 @@ void park_program_thread(Runtime& rt) {
 }
 
 void on_arithmetic_signal(int) {
-  if (g_signal_runtime != nullptr) raise_runtime_error(*g_signal_runtime, 11);
+  // Only what is safe in a signal handler: one store for the frame thread,
+  // which shows the report and ends the process, then wait for the end (a
+  // return would run the faulting instruction again).
+  if (RunState* state = g_signal_state.load(std::memory_order_acquire))
+    state->critical_signal.store(kDivisionByZero, std::memory_order_release);
+  for (;;) pause();
 }
 
 void install_arithmetic_signal_handler(Runtime& rt) {
-  g_signal_runtime = &rt;
+  g_signal_state.store(&rt.state, std::memory_order_release);
   std::signal(SIGFPE, on_arithmetic_signal);
 }
 

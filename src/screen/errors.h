@@ -26,8 +26,14 @@ void report_runtime_error(Runtime& rt);
 // Acknowledges the stop (kProgramParked in exit_handshake) and never returns
 // normally.
 [[noreturn]] void park_program_thread(Runtime& rt);
-// Installs on_arithmetic_signal for SIGFPE, reporting through rt.
+// The OK box of critical error n ("Critical Error", or "Critical Error #k"
+// for the memory errors 500 + k), then the end of the process with exit code
+// 0.
+void report_critical_error(Runtime& rt, int32_t n);
+// Installs on_arithmetic_signal for SIGFPE, reporting through rt's run state.
 void install_arithmetic_signal_handler(Runtime& rt);
+// Stores the division-by-zero error in critical_signal for the frame thread
+// (which reports it and ends the process) and waits for the end.
 void on_arithmetic_signal(int signal_number);
 
 }  // namespace ws

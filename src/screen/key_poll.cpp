@@ -21,7 +21,7 @@ std::string poll_key(Runtime& rt) {
   // A loop of polls lets the other threads run.
   rt.clock.sleep_ms(0);
   KeyPair key;
-  if (!rt.key_ring.pop(key)) return {};
+  if (!rt.keyboard.ring.pop(key)) return {};
   if (key.character != 0) return std::string(1, static_cast<char>(key.character));
   if (key.scan == 0) return std::string(1, '\0');
   return std::string{'\0', static_cast<char>(key.scan)};

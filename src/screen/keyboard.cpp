@@ -3,8 +3,6 @@
 #include <optional>
 #include <utility>
 
-#include "screen/frames.h"
-#include "screen/runtime.h"
 
 namespace ws {
 
@@ -134,143 +132,78 @@ std::optional<KeyPair> translate(int32_t code, const HeldKeys& held) {
   return std::nullopt;  // named codes queue nothing
 }
 
-// The key handling proper; the caller holds rt.keyboard.mutex.
-void press(Runtime& rt, int32_t code) {
-  KeyboardState& kb = rt.keyboard;
-  kb.held_keys.insert(code);
-  RunState& st = rt.state;
+}  // namespace
+
+// The key handling proper; the caller holds mutex_.
+void Keyboard::press(int32_t code) {
+  held_keys_.insert(code);
   if (code == kKeyBreak) {
-    st.program_ended.store(1, std::memory_order_release);
+    state_.program_ended.store(1, std::memory_order_release);
     return;
   }
-  if (code == kKeyPause || (code == kKeyNumLock && kb.held_keys.ctrl())) {
-    st.pause_requested.fetch_or(1, std::memory_order_release);
-    st.event_pending.store(1, std::memory_order_release);
+  if (code == kKeyPause || (code == kKeyNumLock && held_keys_.ctrl())) {
+    state_.pause_requested.fetch_or(1, std::memory_order_release);
+    state_.event_pending.store(1, std::memory_order_release);
     return;
   }
-  // Every writer of pause_requested holds the keyboard mutex.
-  if ((st.pause_requested.load(std::memory_order_relaxed) & 1) != 0) {
-    st.pause_requested.fetch_and(static_cast<uint8_t>(~1u), std::memory_order_release);
+  // Every writer of pause_requested holds the mutex.
+  if ((state_.pause_requested.load(std::memory_order_relaxed) & 1) != 0) {
+    state_.pause_requested.fetch_and(static_cast<uint8_t>(~1u), std::memory_order_release);
     return;
   }
-  if (code == 13 && kb.held_keys.alt()) {
-    advance_full_screen_cycle(rt);
+  if (code == 13 && held_keys_.alt()) {
+    on_alt_enter_();
     return;
   }
   // A full ring drops the key without a sign.
-  if (const auto pair = translate(code, kb.held_keys)) rt.key_ring.push(*pair);
-}
-
-void release(Runtime& rt, int32_t code) { rt.keyboard.held_keys.erase(code); }
-
-// A character event as a key code, 0 for none. With Ctrl held, the window
-// library delivers a letter as its control code 1..26, which becomes the
-// letter again (its Ctrl column gives the control code), and a linefeed
-// counts as Enter.
-int32_t character_code(unsigned char character, int modifiers) {
-  int32_t c = character;
-  if ((modifiers & kModCtrl) != 0) {
-    if (c == 10)
-      c = 13;
-    else if (c >= 1 && c <= 26)
-      c += (modifiers & kModShift) != 0 ? 64 : 96;
-  }
-  return c == 127 ? kKeyDelete : c;
-}
-
-// A special key as a key code, 0 for one this program ignores.
-int32_t special_code(int library_key) {
-  if (library_key >= kLibF1 && library_key <= kLibF10) return (0x3B + library_key - kLibF1) << 8;
-  switch (library_key) {
-    case kLibF11: return 0x8500;
-    case kLibF12: return 0x8600;
-    case kLibLeft: return 0x4B00;
-    case kLibUp: return 0x4800;
-    case kLibRight: return 0x4D00;
-    case kLibDown: return 0x5000;
-    case kLibPageUp: return 0x4900;
-    case kLibPageDown: return 0x5100;
-    case kLibHome: return 0x4700;
-    case kLibEnd: return 0x4F00;
-    case kLibInsert: return 0x5200;
-    // The keypad's Delete with Num Lock off, which X delivers without a
-    // character: the same key as the character 127.
-    case kLibDelete: return kKeyDelete;
-    case kLibShiftL: return kKeyLeftShift;
-    case kLibShiftR: return kKeyRightShift;
-    case kLibCtrlL: return kKeyLeftCtrl;
-    case kLibCtrlR: return kKeyRightCtrl;
-    case kLibAltL: return kKeyLeftAlt;
-    case kLibAltR: return kKeyRightAlt;
-    default: return 0;
-  }
+  if (const auto pair = translate(code, held_keys_)) ring.push(*pair);
 }
 
 // Reports each lock toggle that differs from the recorded one as a press (on)
-// or a release (off). Scroll Lock is only recorded.
-void report_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock) {
-  HeldKeys& held = rt.keyboard.held_keys;
+// or a release (off).
+void Keyboard::report_toggles(bool caps_lock, bool num_lock) {
   const std::pair<int32_t, bool> toggles[] = {{kKeyCapsLock, caps_lock}, {kKeyNumLock, num_lock}};
   for (const auto& [code, on] : toggles) {
-    if (on == held.contains(code)) continue;
+    if (on == held_keys_.contains(code)) continue;
     if (on)
-      press(rt, code);
+      press(code);
     else
-      release(rt, code);
+      held_keys_.erase(code);
   }
-  rt.keyboard.scroll_lock_on = scroll_lock;
 }
-
-}  // namespace
 
 constinit const std::array<KeyCodeRow, 528> key_code_table = make_key_code_table();
 
-void handle_key_press(Runtime& rt, int32_t code) {
-  std::lock_guard lock(rt.keyboard.mutex);
-  press(rt, code);
+void handle_key_press(Keyboard& kb, int32_t code) {
+  std::lock_guard lock(kb.mutex_);
+  kb.press(code);
 }
 
-void handle_key_release(Runtime& rt, int32_t code) {
-  std::lock_guard lock(rt.keyboard.mutex);
-  release(rt, code);
+void handle_key_release(Keyboard& kb, int32_t code) {
+  std::lock_guard lock(kb.mutex_);
+  kb.held_keys_.erase(code);
 }
 
-void on_key_down(Runtime& rt, unsigned char character, int modifiers) {
-  if (const int32_t code = character_code(character, modifiers)) handle_key_press(rt, code);
+void release_modifier_keys(Keyboard& kb) {
+  std::lock_guard lock(kb.mutex_);
+  for (int32_t code = kKeyLeftShift; code <= kKeyRightAlt; ++code) kb.held_keys_.erase(code);
 }
 
-void on_key_up(Runtime& rt, unsigned char character, int modifiers) {
-  if (const int32_t code = character_code(character, modifiers)) handle_key_release(rt, code);
+void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock) {
+  std::lock_guard lock(kb.mutex_);
+  kb.report_toggles(caps_lock, num_lock);
 }
 
-void on_special_key_down(Runtime& rt, int library_key) {
-  if (const int32_t code = special_code(library_key)) handle_key_press(rt, code);
-}
-
-void on_special_key_up(Runtime& rt, int library_key) {
-  if (const int32_t code = special_code(library_key)) handle_key_release(rt, code);
-}
-
-void release_modifier_keys(Runtime& rt) {
-  std::lock_guard lock(rt.keyboard.mutex);
-  for (int32_t code = kKeyLeftShift; code <= kKeyRightAlt; ++code) release(rt, code);
-}
-
-void report_lock_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock) {
-  std::lock_guard lock(rt.keyboard.mutex);
-  report_toggles(rt, caps_lock, num_lock, scroll_lock);
-}
-
-void report_keyboard_at_start(Runtime& rt, const KeyboardAtStart& keys) {
-  std::lock_guard lock(rt.keyboard.mutex);
-  report_toggles(rt, keys.caps_lock, keys.num_lock, keys.scroll_lock);
+void report_keyboard_at_start(Keyboard& kb, const KeyboardAtStart& keys) {
+  std::lock_guard lock(kb.mutex_);
+  kb.report_toggles(keys.caps_lock, keys.num_lock);
   const std::pair<bool, int32_t> modifiers[] = {
       {keys.left_shift, kKeyLeftShift}, {keys.right_shift, kKeyRightShift},
       {keys.left_ctrl, kKeyLeftCtrl},   {keys.right_ctrl, kKeyRightCtrl},
       {keys.left_alt, kKeyLeftAlt},     {keys.right_alt, kKeyRightAlt},
   };
   for (const auto& [down, code] : modifiers)
-    if (down) press(rt, code);
+    if (down) kb.press(code);
 }
 
 }  // namespace ws

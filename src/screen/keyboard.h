@@ -1,18 +1,25 @@
-// Key handling: translation of window-library key events into key codes, the
-// actions (Break, Pause, resume, Alt+Enter) and queueing into the KeyRing.
+// The keyboard: the key ring the program's key poll empties, the keys held
+// down, and the key handling that turns each press into an action (Break,
+// Pause, resume, Alt+Enter) or a key in the ring.
 //
 // A key code is a character 1..255, a scan code * 256 for a function or
-// cursor key (F1 0x3B00, Delete 0x5300), or one of the named codes below.
+// cursor key (F1 0x3B00, Delete 0x5300), or one of the named codes below. The
+// window side turns the window library's key events into key codes
+// (src/app/key_callbacks.h).
 #pragma once
 
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+
+#include "screen/key_ring.h"
+#include "screen/run_state.h"
 
 namespace ws {
 
-struct Runtime;
+struct KeyboardAtStart;
 
 // Named key codes, above 65535.
 enum NamedKey : int32_t {
@@ -62,42 +69,42 @@ class HeldKeys {
   std::bitset<kCodes + kNamed> bits_;
 };
 
-struct KeyboardState {
-  // Serialises key handling from the window thread and the frame thread's
-  // lock-key reports.
-  std::mutex mutex;
+// The key handling's state and what it reaches: the run state's pause and
+// end flags, the key ring, and through on_alt_enter the full-screen cycle
+// (the presenter's, above the keyboard).
+class Keyboard {
+ public:
+  Keyboard(RunState& state, std::function<void()> on_alt_enter)
+      : state_(state), on_alt_enter_(std::move(on_alt_enter)) {}
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  // Filled by the key handling (window thread), emptied by the key poll
+  // (program thread).
+  KeyRing ring;
+
+  // Whether a key code is down (a lock key: whether its toggle is on).
+  bool held(int32_t code) {
+    std::lock_guard lock(mutex_);
+    return held_keys_.contains(code);
+  }
+
+ private:
+  friend void handle_key_press(Keyboard& kb, int32_t code);
+  friend void handle_key_release(Keyboard& kb, int32_t code);
+  friend void release_modifier_keys(Keyboard& kb);
+  friend void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock);
+  friend void report_keyboard_at_start(Keyboard& kb, const KeyboardAtStart& keys);
+  void press(int32_t code);
+  void report_toggles(bool caps_lock, bool num_lock);
+
+  RunState& state_;
+  std::function<void()> on_alt_enter_;
+  // The key handling may be called from any thread (the window thread in the
+  // program); this serialises the callers.
+  std::mutex mutex_;
   // Caps Lock and Num Lock are in the set while their toggle is on.
-  HeldKeys held_keys;           // guarded by mutex
-  bool scroll_lock_on = false;  // guarded by mutex
-};
-
-// Modifier bits of a key event, as the window library reports them.
-constexpr int kModShift = 1, kModCtrl = 2, kModAlt = 4;
-
-// The window library's special key numbers.
-enum LibraryKey : int {
-  kLibF1 = 1,
-  kLibF10 = 10,
-  kLibF11 = 11,
-  kLibF12 = 12,
-  kLibLeft = 100,
-  kLibUp,
-  kLibRight,
-  kLibDown,
-  kLibPageUp,
-  kLibPageDown,
-  kLibHome,
-  kLibEnd,
-  kLibInsert,
-  kLibNumLock,
-  kLibBegin,
-  kLibDelete,
-  kLibShiftL,
-  kLibShiftR,
-  kLibCtrlL,
-  kLibCtrlR,
-  kLibAltL,
-  kLibAltR,
+  HeldKeys held_keys_;  // guarded by mutex_
 };
 
 // The key code table: row c (0..255) for the character c, row 256 + s for
@@ -115,35 +122,28 @@ enum KeyColumn : int {
 using KeyCodeRow = std::array<int32_t, 10>;
 extern const std::array<KeyCodeRow, 528> key_code_table;
 
-// Window thread: the window library's keyboard callbacks. modifiers are the
-// kMod* bits the library reports for the event.
-void on_key_down(Runtime& rt, unsigned char character, int modifiers);
-void on_key_up(Runtime& rt, unsigned char character, int modifiers);
-void on_special_key_down(Runtime& rt, int library_key);
-void on_special_key_up(Runtime& rt, int library_key);
+// A press or release of a key code.
+void handle_key_press(Keyboard& kb, int32_t code);
+void handle_key_release(Keyboard& kb, int32_t code);
 
-void handle_key_press(Runtime& rt, int32_t code);
-void handle_key_release(Runtime& rt, int32_t code);
+// When the window loses the keyboard: the Shift, Ctrl and Alt keys still held
+// are released, since their releases will go to another window.
+void release_modifier_keys(Keyboard& kb);
 
-// Window thread, when the window loses the keyboard: the Shift, Ctrl and Alt
-// keys still held are released, since their releases will go to another
-// window.
-void release_modifier_keys(Runtime& rt);
-
-// Frame thread (every pass without frame building): the lock toggles as the
-// keyboard shows them now; changes are reported as presses and releases.
-void report_lock_toggles(Runtime& rt, bool caps_lock, bool num_lock, bool scroll_lock);
+// The lock toggles as the keyboard shows them now; changes are reported as
+// presses and releases (Scroll Lock has no effect here).
+void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock);
 
 // The keyboard as found at start.
 struct KeyboardAtStart {
   bool left_shift = false, right_shift = false;
   bool left_ctrl = false, right_ctrl = false;
   bool left_alt = false, right_alt = false;
-  bool caps_lock = false, num_lock = false, scroll_lock = false;
+  bool caps_lock = false, num_lock = false;
 };
 // Reports the toggles that are on and the modifier keys that are down as
 // presses. The toggles go first: Num Lock found on while Ctrl happens to be
 // held at start is no request to pause.
-void report_keyboard_at_start(Runtime& rt, const KeyboardAtStart& keys);
+void report_keyboard_at_start(Keyboard& kb, const KeyboardAtStart& keys);
 
 }  // namespace ws

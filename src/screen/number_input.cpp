@@ -29,10 +29,9 @@ bool is_ignored(uint8_t key) { return (key >= 10 && key <= 12) || (key >= 28 && 
 // Printing goes to another page for as long as this lives.
 class WritePageRedirect {
  public:
-  WritePageRedirect(Runtime& rt, ScreenPage& page) : rt_(rt), saved_(rt.write_page) {
-    rt.write_page = &page;
-  }
-  ~WritePageRedirect() { rt_.write_page = saved_; }
+  WritePageRedirect(Runtime& rt, ScreenPage& page)
+      : rt_(rt), saved_(rt.pages.redirect_writes(&page)) {}
+  ~WritePageRedirect() { rt_.pages.redirect_writes(saved_); }
   WritePageRedirect(const WritePageRedirect&) = delete;
   WritePageRedirect& operator=(const WritePageRedirect&) = delete;
 
@@ -177,7 +176,7 @@ std::unique_ptr<ScreenPage> copy_of(const ScreenPage& page) {
 
 void input_values(Runtime& rt, float& variable, int line_end) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   std::unique_ptr<ScreenPage> start, work;
   try {
     start = copy_of(page);

@@ -17,8 +17,6 @@ ScreenPage::ScreenPage(int w, int h)
   for (auto& p : palette_) p.store(0, std::memory_order_relaxed);
   clip_right = w - 1;
   clip_bottom = h - 1;
-  last_x = w / 2;
-  last_y = h / 2;
 }
 
 void ScreenPage::move_pixel_rows(int dst_row, int src_row, int rows) {
@@ -47,13 +45,11 @@ void ScreenPage::copy_record_from(const ScreenPage& o) {
   mode = o.mode;
   foreground = o.foreground;
   background = o.background;
-  font = o.font;
   view_top = o.view_top;
   view_bottom = o.view_bottom;
   cursor_col = o.cursor_col;
   cursor_row = o.cursor_row;
   hold = o.hold;
-  print_mode = o.print_mode;
 }
 
 std::unique_ptr<ScreenPage> create_page(int mode) {

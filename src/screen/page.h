@@ -12,8 +12,6 @@
 
 namespace ws {
 
-enum class PrintMode : uint8_t { Fill = 0 };
-
 // A text cell of the grid, in pixels.
 constexpr int kCellWidth = 8;
 constexpr int kCellHeight = 16;
@@ -28,25 +26,22 @@ class ScreenPage {
   ScreenPage(const ScreenPage&) = delete;
   ScreenPage& operator=(const ScreenPage&) = delete;
 
-  // Fields of the page record, in their order.
+  // The page record: size, colours, the text view and cursor.
   uint16_t width = 640;
   uint16_t height = 480;
-  uint8_t bytes_per_pixel = 1;
   uint8_t colour_bits = 4;
   uint32_t colour_mask = 15;
   uint16_t mode = 12;
   int32_t foreground = 15;
   uint32_t background = 0;
-  int32_t font = 16;
   int16_t view_top = 1;
   int16_t view_bottom = 29;
   int16_t cursor_col = 1;
   int16_t cursor_row = 1;
+  // The cursor stands past the last column, held there until the next print.
   uint8_t hold = 0;
-  PrintMode print_mode = PrintMode::Fill;
-  // Clip rectangle (inclusive) and last point, used by the drawing operations.
+  // Clip rectangle (inclusive), used by the drawing operations.
   int32_t clip_left = 0, clip_top = 0, clip_right = 639, clip_bottom = 479;
-  int32_t last_x = 320, last_y = 240;
 
   int pixel_count() const { return width * height; }
   int word_count() const { return pixel_count() / 8; }

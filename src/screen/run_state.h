@@ -1,6 +1,10 @@
-// Run-state flags shared by the program, window, frame and timer threads.
-// Every flag is a single atomic word; each has a fixed set of writers (see the
-// comments) and is polled by the others. No mutex guards any of them.
+// The run state: the flags by which the program, window and frame threads
+// tell each other that the program must hold, end or stop, and the runtime
+// error state of the program thread's current statement.
+//
+// Each flag is one atomic word with a fixed set of writers; the others poll
+// it. No mutex guards any of them. A store that hands something over is a
+// release, the load that takes it an acquire, unless said otherwise.
 #pragma once
 
 #include <atomic>
@@ -8,32 +12,54 @@
 
 namespace ws {
 
+// The bit of exit_handshake by which the program thread says it has parked.
 constexpr uint32_t kProgramParked = 1;
-
-struct RunState {
-  // Set by the frame thread's exit sequence, never cleared.
-  std::atomic<uint8_t> stop_requested{0};
-  // Set by the exit sequence, by Pause and by raise_runtime_error; cleared only
-  // by handle_statement_event. Read once per animator statement.
-  std::atomic<int32_t> event_pending{0};
-  // Bit 0 set by Pause, cleared by the next key press.
-  std::atomic<uint8_t> pause_requested{0};
-  // Set by the end prompt, a No in an error report and Ctrl+Break.
-  std::atomic<uint8_t> program_ended{0};
-  // Bit 0 set by the window's close hook.
-  std::atomic<uint32_t> close_request{0};
-  // kProgramParked: the program thread has parked (set by it, read by the
-  // exit sequence on the frame thread).
-  std::atomic<uint32_t> exit_handshake{0};
-  // The frame thread has been started: from then on a screen-mode change takes
-  // the display lock.
-  std::atomic<bool> frame_thread_running{false};
-};
 
 // Runtime error state of the current statement; program thread only.
 struct ErrorState {
-  uint32_t pending_error = 0;
-  int32_t error_line = 0;
+  uint32_t pending_error = 0;  // the first error raised in the statement, 0 for none
+  int32_t error_line = 0;      // the line the report names
+};
+
+struct RunState {
+  // Written by the frame thread's exit sequence (0 -> 1, never cleared), with
+  // sequentially consistent order before event_pending. Read by the program
+  // thread (statement-end handler, number input, end prompt), acquire.
+  std::atomic<uint8_t> stop_requested{0};
+  // Written by the exit sequence (seq_cst, after stop_requested), by Pause on
+  // the window thread (release, after pause_requested) and by a runtime error
+  // on the program thread (release). Cleared only by the statement-end
+  // handler on the program thread, seq_cst, before it looks at the other
+  // flags: a request made after the clear is seen at the next statement end.
+  // Every animator statement ends with one acquire load of it.
+  std::atomic<int32_t> event_pending{0};
+  // Bit 0: set by Pause (or Num Lock switched on with Ctrl held), cleared by
+  // the next key press; both in the key handling under the keyboard's mutex
+  // (window thread; the keyboard's report at start on the same main thread),
+  // release. Read by the statement-end handler and the presenter, acquire.
+  std::atomic<uint8_t> pause_requested{0};
+  // Set (never cleared) by the end prompt and the No of an error report
+  // (program thread) and by Ctrl+Break (window thread), release. Read by the
+  // frame thread, acquire, which then runs the exit sequence.
+  std::atomic<uint8_t> program_ended{0};
+  // Bit 0 set (never cleared) on the window thread, acq_rel: by the window's
+  // close hook, or when the window has gone some other way. Read by the frame
+  // thread at the start of each pass.
+  std::atomic<uint32_t> close_request{0};
+  // kProgramParked, or-ed in by the program thread when it parks (acq_rel);
+  // the exit sequence on the frame thread waits for it (acquire).
+  std::atomic<uint32_t> exit_handshake{0};
+  // Set by the start before the program and frame threads run (release): a
+  // screen-mode change waits for the frame thread's grant of the display
+  // lock. Read by the program thread, acquire.
+  std::atomic<bool> frame_thread_running{false};
+  // The number of a critical error raised by the arithmetic-signal handler
+  // (0 for none): the handler only stores it (release) and waits; the frame
+  // thread (acquire, each pass) shows the report and ends the process.
+  std::atomic<int32_t> critical_signal{0};
+
+  // Program thread only.
+  ErrorState error;
 };
 
 }  // namespace ws

@@ -1,18 +1,20 @@
-// The screen runtime: everything the animator reaches (page, keys, errors,
-// window settings) and the platform seams it runs on. One Runtime per process
-// in the real program; tests make one per case with a virtual clock, scripted
-// message-box answers and a process control that throws instead of exiting.
+// The screen runtime as the animator sees it: one Runtime composes the parts
+// (run state, page store, keyboard, frames, presenting state, window
+// settings) and the platform seams (clock, message boxes, process end). The
+// operations the animator calls take the Runtime; the parts below them are
+// handed only the parts they use and know nothing of it.
+//
+// One Runtime per process in the real program; tests make one per case with
+// a virtual clock, scripted message-box answers and a process control that
+// throws instead of exiting.
 #pragma once
-
-#include <atomic>
-#include <memory>
 
 #include "screen/clock.h"
 #include "screen/frames.h"
-#include "screen/key_ring.h"
 #include "screen/keyboard.h"
 #include "screen/message_box.h"
-#include "screen/page.h"
+#include "screen/page_store.h"
+#include "screen/presenting.h"
 #include "screen/run_state.h"
 #include "screen/window_settings.h"
 
@@ -40,24 +42,15 @@ struct Runtime {
   ProcessControl& process;
 
   RunState state;
-  ErrorState err;
-
-  // The one screen page. display_page is what the frame thread shows;
-  // write_page is where printing and drawing go (the page itself, or for a
-  // moment a copy of it during the number input). Only set_screen_mode
-  // replaces the page, under the display lock.
-  std::unique_ptr<ScreenPage> page;
-  std::atomic<ScreenPage*> display_page{nullptr};
-  ScreenPage* write_page = nullptr;
-
-  KeyRing key_ring;
-  KeyboardState keyboard;
+  PageStore pages;
   FrameStore frames;
   PresentState present;
   WindowSettings window;
+  // Alt+Enter reaches the presenting state through the keyboard's hook.
+  Keyboard keyboard{state, [this] { advance_full_screen_cycle(present, frames); }};
 };
 
 // True while a runtime error of the current statement is pending.
-inline bool error_pending(const Runtime& rt) { return rt.err.pending_error != 0; }
+inline bool error_pending(const Runtime& rt) { return rt.state.error.pending_error != 0; }
 
 }  // namespace ws

@@ -37,12 +37,6 @@ uint64_t repeated_colour(const ScreenPage& page, uint32_t colour) {
 // Bytes that draw nothing and do not move the cursor.
 bool is_control(uint8_t c) { return (c >= 9 && c <= 13) || (c >= 28 && c <= 31); }
 
-void take_display_lock(Runtime& rt) {
-  int32_t expected = 0;
-  rt.frames.display_lock.compare_exchange_strong(expected, 1, std::memory_order_acq_rel);
-  while (rt.frames.display_lock.load(std::memory_order_acquire) != 2) rt.clock.sleep_ms(0);
-}
-
 }  // namespace
 
 void set_screen_mode(Runtime& rt, int32_t mode) {
@@ -51,24 +45,18 @@ void set_screen_mode(Runtime& rt, int32_t mode) {
     raise_runtime_error(rt, kIllegalFunctionCall);
     return;
   }
-  if (rt.page && rt.page->mode == mode) {
+  if (rt.pages.page().mode == mode) {
     // The page stays; the next frame is built whether or not it changed.
-    rt.frames.frame_valid.store(false, std::memory_order_release);
+    rt.pages.frame_valid.store(false, std::memory_order_release);
     return;
   }
-  auto page = create_page(mode);
-  const bool locked = rt.state.frame_thread_running.load(std::memory_order_acquire);
-  if (locked) take_display_lock(rt);
-  rt.frames.frame_valid.store(false, std::memory_order_release);
-  rt.display_page.store(page.get(), std::memory_order_release);
-  rt.write_page = page.get();
-  rt.page = std::move(page);  // the old page is released while the lock is held
-  if (locked) rt.frames.display_lock.store(0, std::memory_order_release);
+  rt.pages.replace_page(create_page(mode),
+                        rt.state.frame_thread_running.load(std::memory_order_acquire), rt.clock);
 }
 
 void set_text_colors(Runtime& rt, int32_t foreground) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   if (static_cast<uint32_t>(foreground) >= static_cast<uint32_t>(page.palette_size())) {
     raise_runtime_error(rt, kIllegalFunctionCall);
     return;
@@ -78,7 +66,7 @@ void set_text_colors(Runtime& rt, int32_t foreground) {
 
 void locate_cursor(Runtime& rt, int32_t row, int32_t column) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   // The row below the text view (the last one) may be placed on as well.
   const bool row_ok =
       row >= page.view_top && (row <= page.view_bottom || row == text_rows(page));
@@ -93,7 +81,7 @@ void locate_cursor(Runtime& rt, int32_t row, int32_t column) {
 }
 
 void fit_print_item(Runtime& rt, std::string_view item) {
-  const ScreenPage& page = *rt.write_page;
+  const ScreenPage& page = rt.pages.write_page();
   if (page.hold != 0 || page.cursor_col == 1) return;
   const int64_t end_x = int64_t{page.cursor_col - 1} * kCellWidth +
                         static_cast<int64_t>(item.size()) * kCellWidth;
@@ -102,7 +90,7 @@ void fit_print_item(Runtime& rt, std::string_view item) {
 
 void print_string(Runtime& rt, std::string_view text, int line_end) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   if (page.hold != 0) {
     if (!text.empty()) {
       page.hold = 0;
@@ -136,7 +124,7 @@ void print_string(Runtime& rt, std::string_view text, int line_end) {
 }
 
 void advance_print_zone(Runtime& rt) {
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   if (page.hold != 0) {
     start_new_line(rt);
     page.hold = 0;
@@ -156,7 +144,7 @@ void advance_print_zone(Runtime& rt) {
 
 void set_text_view(Runtime& rt, int32_t top, int32_t bottom) {
   if (error_pending(rt)) return;
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   const int rows = text_rows(page);
   if (top < 1 || top > rows || bottom < top || bottom > rows) {
     raise_runtime_error(rt, kIllegalFunctionCall);
@@ -170,7 +158,7 @@ void set_text_view(Runtime& rt, int32_t top, int32_t bottom) {
 }
 
 void start_new_line(Runtime& rt) {
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   page.cursor_col = 1;
   if (++page.cursor_row <= page.view_bottom) return;
   // Scroll the text view up one row: its top row is lost, its bottom row
@@ -182,7 +170,7 @@ void start_new_line(Runtime& rt) {
 }
 
 void draw_glyph(Runtime& rt, uint8_t code) {
-  ScreenPage& page = *rt.write_page;
+  ScreenPage& page = rt.pages.write_page();
   const int col = page.cursor_col, row = page.cursor_row;
   if (col < 1 || col > text_columns(page) || row < 1 || row > text_rows(page)) return;
   const uint64_t fg = repeated_colour(page, static_cast<uint32_t>(page.foreground));

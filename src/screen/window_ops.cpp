@@ -14,7 +14,7 @@ void set_window_title(Runtime& rt, std::string_view title) {
 void set_resize_mode(Runtime& rt, int32_t permission, int32_t mode) {
   if (permission == 1) rt.window.window_snap_back.store(false, std::memory_order_relaxed);
   if (permission == 2) rt.window.window_snap_back.store(true, std::memory_order_relaxed);
-  rt.window.scaling_mode.store(mode, std::memory_order_relaxed);
+  rt.window.scaling_mode.store(static_cast<ScalingMode>(mode), std::memory_order_relaxed);
 }
 
 }  // namespace ws

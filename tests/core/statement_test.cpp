@@ -32,7 +32,7 @@ TEST(Conversions, Int16RoundsTiesToEvenWithinItsRange) {
   for (const Case& c : cases) {
     Headless h;
     EXPECT_EQ(convert_to_int16(h.rt, c.x), c.result) << c.x;
-    EXPECT_EQ(h.rt.err.pending_error, c.overflow ? 6u : 0u) << c.x;
+    EXPECT_EQ(h.rt.state.error.pending_error, c.overflow ? 6u : 0u) << c.x;
   }
 }
 
@@ -53,9 +53,9 @@ TEST(Conversions, Int64RoundsTiesToEvenAndGivesMinimumForTheUnrepresentable) {
 TEST(Conversions, ArrayIndexOutsideTheArrayRaisesNineAndGivesZero) {
   Headless h;
   EXPECT_EQ(check_array_index(h.rt, 1000, 1001), 1000u);
-  EXPECT_EQ(h.rt.err.pending_error, 0u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 0u);
   EXPECT_EQ(check_array_index(h.rt, 1001, 1001), 0u);
-  EXPECT_EQ(h.rt.err.pending_error, 9u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 9u);
 }
 
 // A procedure of statements whose effects the tests record.
@@ -135,7 +135,7 @@ TEST(Conditionals, APendingErrorMakesEveryConditionHoldAndStopsArrayStores) {
   // (its report is answered Yes by default).
   EXPECT_TRUE(s.enter(11, false));
   ASSERT_EQ(h.boxes.shown.size(), 1u);
-  EXPECT_EQ(h.rt.err.pending_error, 0u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 0u);
 
   // An array read with a bad index raises 9 and reads element 0; a store in
   // the same statement then does nothing.
@@ -144,7 +144,7 @@ TEST(Conditionals, APendingErrorMakesEveryConditionHoldAndStopsArrayStores) {
   EXPECT_EQ(s.a.at(3), 7.0f);
   // Only the first error of a statement counts.
   raise_runtime_error(h.rt, 6);
-  EXPECT_EQ(h.rt.err.pending_error, 9u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 9u);
   s.end(284);
   ASSERT_EQ(h.boxes.shown.size(), 2u);
   EXPECT_EQ(h.boxes.shown[1].caption, "Unhandled Error #9");

@@ -1,4 +1,5 @@
 #include "screen/drawing.h"
+#include "screen/text.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +40,8 @@ PixelSet join(std::initializer_list<PixelSet> parts) {
 
 class DrawTest : public ::testing::Test {
  protected:
-  DrawTest() {
-    h.rt.page = create_page(12);
-    h.rt.write_page = h.rt.page.get();
-    h.rt.display_page = h.rt.page.get();
-  }
-  ScreenPage& page() { return *h.rt.page; }
+  DrawTest() { set_screen_mode(h.rt, 12); }
+  ScreenPage& page() { return h.page(); }
   void clear() { page().fill_pixel_rows(0, page().height, 0); }
 
   // Every pixel that is not colour 0; all of them must carry `colour`.
@@ -238,7 +235,7 @@ TEST_F(DrawTest, NothingIsDrawnWhileAnErrorIsPending) {
   EXPECT_EQ(lit(0), PixelSet{});
 
   // The same calls draw once the error is cleared.
-  h.rt.err.pending_error = 0;
+  h.rt.state.error.pending_error = 0;
   draw_line(h.rt, 10, 10, 100, 50, 12);
   draw_circle(h.rt, 200, 100, 15, 12);
   EXPECT_EQ(lit(12).size(), 91u + 84u);

@@ -20,27 +20,28 @@ struct FramePasses {
   // Runs one pass; the slot it built, or -1 when it dropped or took nothing.
   int pass() {
     const uint64_t before = frames.frame_order.load();
-    build_frame(rt);
+    build();
     if (frames.frame_order.load() == before) return -1;
     for (int i = 0; i < 3; ++i)
       if (frames.slots[i].load_state() == SlotState::Ready && frames.slots[i].order.load() == before)
         return i;
     return -1;
   }
+  void build() { build_frame(frames, rt.pages, h.boxes); }
   ScreenPage& page() { return h.page(); }
-  void set_state(int slot, SlotState s) { frames.slots[slot].state.store(static_cast<int32_t>(s)); }
+  DisplayLock& lock() { return rt.pages.display_lock(); }
+  void set_state(int slot, SlotState s) { frames.slots[slot].state.store(s); }
 };
 
 TEST(FrameBuilding, FirstPassBuildsAndAnUnchangedPageIsDroppedWhileTheOrderMovesOn) {
   FramePasses f;
   const int first = f.pass();
   ASSERT_GE(first, 0);
-  EXPECT_EQ(f.frames.latest_frame_order.load(), 0u);
+  EXPECT_EQ(f.frames.frame_order.load(), 1u);
   for (uint64_t n = 1; n <= 3; ++n) {
     EXPECT_EQ(f.pass(), -1) << "pass " << n;
-    // A dropped pass still moves the latest order number (the presenter
-    // redraws on it) and leaves its slot empty.
-    EXPECT_EQ(f.frames.latest_frame_order.load(), n);
+    // A dropped pass still takes an order number and leaves its slot empty.
+    EXPECT_EQ(f.frames.frame_order.load(), n + 1);
   }
   int empty = 0;
   for (const auto& s : f.frames.slots) empty += s.load_state() == SlotState::Empty;
@@ -130,17 +131,15 @@ TEST(FrameBuilding, AScreenModeChangeBuildsTheNewPageAtItsSizeInAGrownBuffer) {
 
 TEST(FrameBuilding, ARequestedDisplayLockIsGrantedAndNothingIsBuiltWhileItIsHeld) {
   FramePasses f;
-  f.frames.display_lock.store(1);
+  f.lock().request();
   f.page().set_pixel(1, 1, 1);
-  const uint64_t latest = f.frames.latest_frame_order.load();
-  build_frame(f.rt);
-  EXPECT_EQ(f.frames.display_lock.load(), 2);
+  f.build();
+  EXPECT_EQ(f.lock().state(), DisplayLockState::Granted);
   EXPECT_EQ(f.frames.frame_order.load(), 0u);
-  EXPECT_EQ(f.frames.latest_frame_order.load(), latest);
   // Granted and not yet given back: still nothing.
-  build_frame(f.rt);
+  f.build();
   EXPECT_EQ(f.frames.frame_order.load(), 0u);
-  f.frames.display_lock.store(0);
+  f.lock().release();
   EXPECT_GE(f.pass(), 0);
 }
 
@@ -166,7 +165,7 @@ TEST(FrameBuilding, NoSlotToBeHadShowsTheAlertAndTheNextPassTriesAgain) {
   f.set_state(0, SlotState::Displaying);
   f.set_state(1, SlotState::Building);
   f.set_state(2, SlotState::Displaying);
-  build_frame(f.rt);
+  f.build();
   ASSERT_EQ(f.h.boxes.shown.size(), 1u);
   EXPECT_EQ(f.h.boxes.shown[0].caption, "Alert");
   EXPECT_EQ(f.h.boxes.shown[0].text, "Software frame buffer: Failed to find available frame");

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "screen/frames.h"
+#include "screen/page_store.h"
+#include "screen/presenting.h"
 #include "support/headless.h"
 
 namespace ws::test {
@@ -22,11 +24,20 @@ std::unique_ptr<ScreenPage> small_page(uint32_t value) {
   return page;
 }
 
+// The parts the frame thread works on, with a real clock for the program
+// thread's waits.
+struct FrameParts {
+  SteadyClock clock;
+  ScriptedBoxes alerts;
+  PageStore pages;
+  FrameStore frames;
+  void build() { build_frame(frames, pages, alerts); }
+};
+
 TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
-  Headless h;
-  Runtime& rt = h.rt;
-  auto page = small_page(0);
-  rt.display_page.store(page.get());
+  FrameParts f;
+  f.pages.replace_page(small_page(0), false, f.clock);
+  ScreenPage& page = f.pages.page();
   constexpr uint32_t kFrames = 20'000;
   std::atomic<bool> building{true};
 
@@ -34,8 +45,8 @@ TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
   // shown would mix two of them.
   std::thread builder([&] {
     for (uint32_t v = 1; v <= kFrames; ++v) {
-      page->set_palette(1, v);
-      build_frame(rt);
+      page.set_palette(1, v);
+      f.build();
     }
     building.store(false, std::memory_order_release);
   });
@@ -43,9 +54,9 @@ TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
   uint32_t last_seen = 0, mixed = 0, backwards = 0, shown = 0;
   uint64_t last_order = 0;
   auto present_once = [&] {
-    const SlotChoice c = choose_present_slot(rt.frames);
+    const SlotChoice c = choose_present_slot(f.frames);
     if (c.slot < 0 || !c.changed) return;
-    const FrameSlot& s = rt.frames.slots[c.slot];
+    const FrameSlot& s = f.frames.slots[c.slot];
     const uint32_t v = s.pixels[0];
     for (int i = 0; i < s.width * s.height; ++i) mixed += s.pixels[i] != v;
     const uint64_t order = s.order.load();
@@ -63,36 +74,30 @@ TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
   EXPECT_GT(shown, 1u);
   // The last frame built is the one shown in the end.
   EXPECT_EQ(last_seen, kFrames);
-  EXPECT_TRUE(h.boxes.shown.empty()) << h.boxes.shown[0].text;
+  EXPECT_TRUE(f.alerts.shown.empty()) << f.alerts.shown[0].text;
 }
 
 TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
-  Headless h;
-  Runtime& rt = h.rt;
-  std::unique_ptr<ScreenPage> page = small_page(0);
-  rt.display_page.store(page.get());
+  FrameParts f;
+  f.pages.replace_page(small_page(0), false, f.clock);
   std::atomic<bool> changing{true};
 
   std::thread builder([&] {
-    while (changing.load(std::memory_order_acquire)) build_frame(rt);
+    while (changing.load(std::memory_order_acquire)) f.build();
   });
-  // The program thread's side of a screen-mode change, each new page with a
-  // colour of its own.
+  // The program thread's screen-mode changes, each new page with a colour of
+  // its own; each old page is released under the lock (AddressSanitizer and
+  // ThreadSanitizer see a frame built from it afterwards).
   constexpr uint32_t kChanges = 300;
   for (uint32_t v = 1; v <= kChanges; ++v) {
-    auto next = small_page(v);
-    rt.frames.display_lock.store(1, std::memory_order_release);
-    while (rt.frames.display_lock.load(std::memory_order_acquire) != 2) std::this_thread::yield();
-    rt.frames.frame_valid.store(false, std::memory_order_release);
-    rt.display_page.store(next.get(), std::memory_order_release);
-    page = std::move(next);  // the old page goes while the lock is held
-    rt.frames.display_lock.store(0, std::memory_order_release);
+    f.pages.replace_page(small_page(v), true, f.clock);
+    EXPECT_EQ(f.pages.display_lock().state(), DisplayLockState::Free);
   }
   // The last page's frame arrives although nothing changed after it.
   uint32_t shown = 0;
   for (int tries = 0; tries < 100'000 && shown != kChanges; ++tries) {
-    const SlotChoice c = choose_present_slot(rt.frames);
-    if (c.slot >= 0) shown = rt.frames.slots[c.slot].pixels[0];
+    const SlotChoice c = choose_present_slot(f.frames);
+    if (c.slot >= 0) shown = f.frames.slots[c.slot].pixels[0];
     std::this_thread::yield();
   }
   changing.store(false, std::memory_order_release);

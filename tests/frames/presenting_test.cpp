@@ -2,7 +2,7 @@
 // full-screen cycle, the viewport and one presentation's plan.
 #include <gtest/gtest.h>
 
-#include "screen/frames.h"
+#include "screen/presenting.h"
 #include "screen/text.h"
 #include "support/headless.h"
 
@@ -13,7 +13,7 @@ namespace {
 // would: each requested size is reported back before the user's next move.
 struct ResizingWindow {
   PresentState ps;
-  int32_t scaling = 2;
+  ScalingMode scaling = ScalingMode::Smoothed;
   bool snap_back = false;
 
   std::optional<WindowSize> user_sets(int32_t w, int32_t h) {
@@ -25,13 +25,14 @@ struct ResizingWindow {
 };
 
 TEST(WindowAdaptation, TheFirstFrameOfThePageFitsTheWindowWhateverTheScalingMode) {
-  for (int32_t scaling : {0, 1, 2}) {
+  for (ScalingMode scaling : {ScalingMode::Own, ScalingMode::Stretched, ScalingMode::Smoothed}) {
+    const int n = static_cast<int>(scaling);
     ResizingWindow w;
     w.scaling = scaling;
     record_window_size(w.ps, 640, 400);
-    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), (WindowSize{640, 480})) << scaling;
+    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), (WindowSize{640, 480})) << n;
     record_window_size(w.ps, 640, 480);
-    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), std::nullopt) << scaling;
+    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), std::nullopt) << n;
   }
 }
 
@@ -52,7 +53,7 @@ TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
   };
   ResizingWindow w;
   record_window_size(w.ps, 640, 400);
-  adapt_window(w.ps, 640, 480, 2, false);
+  adapt_window(w.ps, 640, 480, ScalingMode::Smoothed, false);
   record_window_size(w.ps, 640, 480);
   for (const Step& s : steps)
     EXPECT_EQ(w.user_sets(s.w, s.h), s.answer) << s.w << " x " << s.h;
@@ -62,13 +63,13 @@ TEST(WindowAdaptation, SizesKeptAsTheUserMadeThem) {
   // 800 x 500 has the 1.6 aspect asked for before any answer.
   ResizingWindow smooth;
   record_window_size(smooth.ps, 640, 400);
-  adapt_window(smooth.ps, 640, 480, 2, false);
+  adapt_window(smooth.ps, 640, 480, ScalingMode::Smoothed, false);
   record_window_size(smooth.ps, 640, 480);
   EXPECT_EQ(smooth.user_sets(800, 500), std::nullopt);
 
   // Unscaled: a user's size stays, unless snap-back is on.
   ResizingWindow unscaled;
-  unscaled.scaling = 0;
+  unscaled.scaling = ScalingMode::Own;
   unscaled.user_sets(640, 480);
   EXPECT_EQ(unscaled.user_sets(900, 500), std::nullopt);
   unscaled.snap_back = true;
@@ -84,40 +85,46 @@ TEST(WindowAdaptation, ADegenerateWindowSizeAsksForNothing) {
 
 TEST(FullScreenCycle, AltEnterGoesThroughTheFiveStatesAndBack) {
   struct State {
-    int32_t mode, smooth;
+    FullScreenMode mode;
+    bool smooth;
     FullScreenAction action;
   };
+  using M = FullScreenMode;
   const State expected[] = {
-      {1, 0, FullScreenAction::Enter}, {1, 1, FullScreenAction::Keep},
-      {2, 0, FullScreenAction::Keep},  {2, 1, FullScreenAction::Keep},
-      {0, 1, FullScreenAction::Leave}, {1, 0, FullScreenAction::Enter},
+      {M::Stretched, false, FullScreenAction::Enter},
+      {M::Stretched, true, FullScreenAction::Keep},
+      {M::AspectKept, false, FullScreenAction::Keep},
+      {M::AspectKept, true, FullScreenAction::Keep},
+      {M::Windowed, true, FullScreenAction::Leave},
+      {M::Stretched, false, FullScreenAction::Enter},
   };
   Headless h;
   PresentState& ps = h.rt.present;
   for (const State& e : expected) {
     h.rt.frames.force_rebuild.store(false);
-    advance_full_screen_cycle(h.rt);
+    advance_full_screen_cycle(ps, h.rt.frames);
     EXPECT_TRUE(h.rt.frames.force_rebuild.load());
-    const FullScreenAction action =
-        ps.full_screen_request.load() == -1 ? FullScreenAction::Keep : change_full_screen(ps);
+    const FullScreenAction action = ps.full_screen_request.load() == FullScreenRequest::NoChange
+                                        ? FullScreenAction::Keep
+                                        : change_full_screen(ps);
     EXPECT_EQ(ps.full_screen_mode.load(), e.mode);
     EXPECT_EQ(ps.full_screen_smooth.load(), e.smooth);
     EXPECT_EQ(action, e.action);
-    EXPECT_EQ(ps.full_screen_request.load(), -1);
+    EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::NoChange);
   }
 }
 
 TEST(FullScreenCycle, PressesBeforeTheRequestIsAppliedBuildOnIt) {
   Headless h;
   PresentState& ps = h.rt.present;
-  advance_full_screen_cycle(h.rt);
-  advance_full_screen_cycle(h.rt);
-  EXPECT_EQ(ps.full_screen_request.load(), 1);
-  EXPECT_EQ(ps.full_screen_smooth.load(), 1);
-  advance_full_screen_cycle(h.rt);
-  EXPECT_EQ(ps.full_screen_request.load(), 2);
+  advance_full_screen_cycle(ps, h.rt.frames);
+  advance_full_screen_cycle(ps, h.rt.frames);
+  EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::Stretched);
+  EXPECT_TRUE(ps.full_screen_smooth.load());
+  advance_full_screen_cycle(ps, h.rt.frames);
+  EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::AspectKept);
   EXPECT_EQ(change_full_screen(ps), FullScreenAction::Enter);
-  EXPECT_EQ(ps.full_screen_mode.load(), 2);
+  EXPECT_EQ(ps.full_screen_mode.load(), FullScreenMode::AspectKept);
 }
 
 TEST(Viewport, WhereAndHowTheFrameIsDrawn) {
@@ -140,7 +147,8 @@ TEST(Viewport, WhereAndHowTheFrameIsDrawn) {
       {"full screen at the frame's size", 640, 480, 2, 2, true, {0, 0, 640, 480, false}},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(compute_viewport(640, 480, c.ww, c.wh, c.scaling, c.fs_mode, c.fs_smooth),
+    EXPECT_EQ(compute_viewport(640, 480, c.ww, c.wh, static_cast<ScalingMode>(c.scaling),
+                               static_cast<FullScreenMode>(c.fs_mode), c.fs_smooth),
               c.expected)
         << c.what;
 }
@@ -153,16 +161,19 @@ struct Presenting {
     set_screen_mode(rt, 12);
     // As the process start and the animator leave them.
     rt.window.window_snap_back.store(false);
-    rt.window.scaling_mode.store(2);
+    rt.window.scaling_mode.store(ScalingMode::Smoothed);
     record_window_size(rt.present, 640, 400);
   }
-  PresentPlan present() { return plan_presentation(rt); }
+  PresentPlan present() { return plan_presentation(rt.present, rt.frames, rt.window, rt.state); }
+  bool due() const { return presentation_due(rt.present, rt.frames, rt.state); }
+  void build() { build_frame(rt.frames, rt.pages, h.boxes); }
+  void alt_enter() { advance_full_screen_cycle(rt.present, rt.frames); }
 };
 
 TEST(Presentation, TheFirstFrameIsDrawnAndFitsTheWindow) {
   Presenting p;
   EXPECT_FALSE(p.present().draw);  // no frame yet
-  build_frame(p.rt);
+  p.build();
   const PresentPlan plan = p.present();
   ASSERT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, (WindowSize{640, 480}));
@@ -172,17 +183,17 @@ TEST(Presentation, TheFirstFrameIsDrawnAndFitsTheWindow) {
 
 TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
   Presenting p;
-  build_frame(p.rt);
-  EXPECT_TRUE(presentation_due(p.rt));
+  p.build();
+  EXPECT_TRUE(p.due());
   ASSERT_TRUE(p.present().draw);
-  EXPECT_FALSE(presentation_due(p.rt));
+  EXPECT_FALSE(p.due());
   EXPECT_FALSE(p.present().draw) << "nothing new since the last presentation";
-  build_frame(p.rt);  // dropped: the page is unchanged
-  EXPECT_FALSE(presentation_due(p.rt));
+  p.build();  // dropped: the page is unchanged
+  EXPECT_FALSE(p.due());
   EXPECT_FALSE(p.present().draw);
 
   record_window_size(p.rt.present, 640, 480);
-  EXPECT_TRUE(presentation_due(p.rt));
+  EXPECT_TRUE(p.due());
   const PresentPlan after_report = p.present();
   EXPECT_TRUE(after_report.draw);
   EXPECT_EQ(after_report.viewport, (Viewport{0, 0, 640, 480, false}));
@@ -190,27 +201,27 @@ TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
   p.rt.present.forced_redraw = true;  // the window library's repaint
   EXPECT_TRUE(p.present().draw);
   p.h.page().set_pixel(3, 3, 3);
-  build_frame(p.rt);
-  EXPECT_TRUE(presentation_due(p.rt));
+  p.build();
+  EXPECT_TRUE(p.due());
   EXPECT_TRUE(p.present().draw);
 }
 
 TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   Presenting p;
-  build_frame(p.rt);
+  p.build();
   const int held = p.present().slot;
   record_window_size(p.rt.present, 640, 480);
   p.present();
   p.rt.state.pause_requested.store(1);
   p.h.page().set_pixel(3, 3, 3);
-  build_frame(p.rt);
-  EXPECT_FALSE(presentation_due(p.rt)) << "a newer frame waits for the end of the pause";
+  p.build();
+  EXPECT_FALSE(p.due()) << "a newer frame waits for the end of the pause";
   EXPECT_FALSE(p.present().draw);
 
   // A resize (or a repaint) while paused draws the held frame at the new
   // size, so the window never shows what lies behind it.
   record_window_size(p.rt.present, 960, 720);
-  EXPECT_TRUE(presentation_due(p.rt));
+  EXPECT_TRUE(p.due());
   PresentPlan plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.slot, held);
@@ -218,33 +229,33 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   EXPECT_FALSE(p.present().draw);
 
   p.rt.state.pause_requested.store(0);
-  EXPECT_TRUE(presentation_due(p.rt));
+  EXPECT_TRUE(p.due());
   plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_NE(plan.slot, held) << "the newest frame once the pause is over";
-  EXPECT_FALSE(presentation_due(p.rt));
+  EXPECT_FALSE(p.due());
 }
 
 TEST(Presentation, AFullScreenRequestWaitsForTheSizeReportOfTheLastRequest) {
   Presenting p;
-  build_frame(p.rt);
+  p.build();
   p.present();  // asks for 640 x 480
-  advance_full_screen_cycle(p.rt);
+  p.alt_enter();
   PresentPlan plan = p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Keep);
   record_window_size(p.rt.present, 640, 480);
   plan = p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
   record_window_size(p.rt.present, 1280, 1024);
-  build_frame(p.rt);  // forced by Alt+Enter
+  p.build();  // forced by Alt+Enter
   plan = p.present();
   EXPECT_EQ(plan.request, std::nullopt) << "no window adaptation in full screen";
   EXPECT_EQ(plan.viewport, (Viewport{0, 0, 1280, 1024, false}));
   // Back to the window: four more presses, the last one leaves at the
   // page's size.
   for (int n = 0; n < 4; ++n) {
-    advance_full_screen_cycle(p.rt);
-    build_frame(p.rt);
+    p.alt_enter();
+    p.build();
     plan = p.present();
   }
   EXPECT_EQ(plan.full_screen, FullScreenAction::Leave);

@@ -28,7 +28,7 @@ struct PromptRun {
   RunEnd run(int32_t foreground) {
     return h.run([&, foreground](Runtime& rt) {
       set_screen_mode(rt, 12);
-      ScreenPage& page = *rt.write_page;
+      ScreenPage& page = rt.pages.write_page();
       for (int y = 0; y < page.height; ++y) page.set_pixel((y * 37) % page.width, y, 1 + y % 15);
       page.fill_pixel_rows(470, 4, 4);
       locate_cursor(rt, 30, 70);
@@ -44,8 +44,8 @@ struct PromptRun {
 TEST(EndPrompt, ClearsRow30ShowsThePromptAndEndsOnANewKey) {
   for (int32_t foreground : {11, 14}) {
     PromptRun p;
-    for (uint8_t c : std::string("abc")) p.h.rt.key_ring.push({c, 0});  // typed before the prompt
-    p.h.at(500, [&] { p.h.rt.key_ring.push({0, 0x3B}); });           // F1, after it
+    for (uint8_t c : std::string("abc")) p.h.rt.keyboard.ring.push({c, 0});  // typed before the prompt
+    p.h.at(500, [&] { p.h.rt.keyboard.ring.push({0, 0x3B}); });           // F1, after it
     EXPECT_EQ(p.run(foreground), RunEnd::Parked);
     const ScreenPage& page = p.h.page();
     EXPECT_EQ(row_text(page, 30), kPrompt + std::string(80 - 25, ' '));

@@ -34,7 +34,7 @@ TEST(PollKey, TurnsPairsIntoKeyTextsOldestFirst) {
       {{0, 0x4B}, "\0\x4B"s},    // an extended key: 0 and the scan code
       {{0x1F, 0x0C}, "\x1F"s},
   };
-  for (const auto& c : cases) ASSERT_TRUE(h.rt.key_ring.push(c.pair));
+  for (const auto& c : cases) ASSERT_TRUE(h.rt.keyboard.ring.push(c.pair));
   h.clock.record_sleeps = true;
   run_returning(h, [&](Runtime& rt) {
     for (const auto& c : cases) EXPECT_EQ(poll_key(rt), c.text);
@@ -49,7 +49,7 @@ TEST(PollKey, KeepsOrderAcrossTheEndOfTheRing) {
   std::string taken;
   run_returning(h, [&](Runtime& rt) {
     for (int round = 0; round < 3; ++round) {
-      for (uint8_t c = 'a'; c < 'a' + 11; ++c) ASSERT_TRUE(rt.key_ring.push({c, 0}));
+      for (uint8_t c = 'a'; c < 'a' + 11; ++c) ASSERT_TRUE(rt.keyboard.ring.push({c, 0}));
       for (std::string key; !(key = poll_key(rt)).empty();) taken += key;
     }
   });
@@ -58,12 +58,12 @@ TEST(PollKey, KeepsOrderAcrossTheEndOfTheRing) {
 
 TEST(PollKey, WithAnErrorPendingTakesNoKeyAndDoesNotYield) {
   Headless h;
-  h.rt.key_ring.push({'x', 0});
-  h.rt.err.pending_error = 5;
+  h.rt.keyboard.ring.push({'x', 0});
+  h.rt.state.error.pending_error = 5;
   h.clock.record_sleeps = true;
   EXPECT_EQ(poll_key(h.rt), "");
   EXPECT_TRUE(h.clock.sleeps.empty());
-  EXPECT_EQ(h.rt.key_ring.size(), 1);
+  EXPECT_EQ(h.rt.keyboard.ring.size(), 1);
 }
 
 TEST(CharToString, GivesOneByteForEveryCodeAndRefusesOthers) {
@@ -78,7 +78,7 @@ TEST(CharToString, GivesOneByteForEveryCodeAndRefusesOthers) {
   for (const auto& c : cases) {
     Headless h;
     EXPECT_EQ(char_to_string(h.rt, c.code), c.text) << c.code;
-    EXPECT_EQ(h.rt.err.pending_error, c.error) << c.code;
+    EXPECT_EQ(h.rt.state.error.pending_error, c.error) << c.code;
   }
 }
 
@@ -120,20 +120,20 @@ TEST(DelaySeconds, SleepsInNineMillisecondSlicesThenTheRemainder) {
     h.clock.record_sleeps = true;
     run_returning(h, [&](Runtime& rt) { delay_seconds(rt, c.seconds); });
     EXPECT_EQ(h.clock.sleeps, c.sleeps) << c.name;
-    EXPECT_EQ(h.rt.err.pending_error, c.error) << c.name;
+    EXPECT_EQ(h.rt.state.error.pending_error, c.error) << c.name;
   }
 }
 
 TEST(DelaySeconds, WithAnErrorPendingReturnsAtOnce) {
   Headless h;
-  h.rt.err.pending_error = 6;
+  h.rt.state.error.pending_error = 6;
   h.clock.record_sleeps = true;
   run_returning(h, [](Runtime& rt) {
     delay_seconds(rt, -1.0);  // not even checked
     delay_seconds(rt, 1.0);
   });
   EXPECT_TRUE(h.clock.sleeps.empty());
-  EXPECT_EQ(h.rt.err.pending_error, 6u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 6u);
 }
 
 TEST(DelaySeconds, EverySliceEndsInTheStatementEndHandler) {
@@ -183,7 +183,7 @@ TEST(DelaySeconds, StopRequestEndsALongPauseWithinOneSlice) {
   h.close_at(1000);
   const RunEnd end = h.run([](Runtime& rt) { delay_seconds(rt, 2147483.647); });
   EXPECT_EQ(end, RunEnd::Parked);
-  EXPECT_EQ(h.rt.err.pending_error, 0u) << "the longest pause is allowed";
+  EXPECT_EQ(h.rt.state.error.pending_error, 0u) << "the longest pause is allowed";
   EXPECT_LE(h.now_ms(), 1000 + 9);
 }
 

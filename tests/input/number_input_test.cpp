@@ -66,17 +66,17 @@ struct InputRun {
     for (KeyPair k : keys) {
       h.at(t, [this, k] {
         states.push_back(capture(h.page(), variable));
-        h.rt.key_ring.push(k);
+        h.rt.keyboard.ring.push(k);
       });
       t += spacing_ms;
     }
     h.at(t, [this, enter] {
       states.push_back(capture(h.page(), variable));
-      if (enter) h.rt.key_ring.push({13, 0x1C});
+      if (enter) h.rt.keyboard.ring.push({13, 0x1C});
     });
     end = h.run([this](Runtime& rt) {
       set_screen_mode(rt, 12);
-      if (draw) draw(*rt.write_page);
+      if (draw) draw(rt.pages.write_page());
       locate_cursor(rt, prompt_row, prompt_col);
       print_string(rt, prompt, 0);
       input_values(rt, variable, 1);
@@ -290,7 +290,7 @@ TEST(NumberInput, ExtendedKeysAreSkippedAndByteZeroIsRefused) {
 
 TEST(NumberInput, KeysWaitingAtTheStartAreTaken) {
   InputRun run;
-  for (unsigned char c : "-2.5\r"s) run.h.rt.key_ring.push({c, 0});
+  for (unsigned char c : "-2.5\r"s) run.h.rt.keyboard.ring.push({c, 0});
   run.type({}, false);
   ASSERT_EQ(run.end, RunEnd::Returned);
   EXPECT_EQ(run.variable, -2.5f);
@@ -340,22 +340,22 @@ TEST(NumberInput, StopRequestReturnsAtOnceWithoutALineEnd) {
 TEST(NumberInput, WithAnErrorPendingReturnsAtOnce) {
   Headless h;
   float variable = 7;
-  h.rt.key_ring.push({'1', 0});
+  h.rt.keyboard.ring.push({'1', 0});
   const RunEnd end = h.run([&](Runtime& rt) {
     set_screen_mode(rt, 12);
-    rt.err.pending_error = 5;
+    rt.state.error.pending_error = 5;
     input_values(rt, variable, 1);
   });
   EXPECT_EQ(end, RunEnd::Returned);
   EXPECT_EQ(variable, 7);
-  EXPECT_EQ(h.rt.key_ring.size(), 1);
+  EXPECT_EQ(h.rt.keyboard.ring.size(), 1);
   EXPECT_EQ(h.now_ms(), 0);
 }
 
 TEST(NumberInput, LineEndZeroLeavesTheCursorAfterTheText) {
   Headless h;
   float variable = 0;
-  for (unsigned char c : "8\r"s) h.rt.key_ring.push({c, 0});
+  for (unsigned char c : "8\r"s) h.rt.keyboard.ring.push({c, 0});
   h.run([&](Runtime& rt) {
     set_screen_mode(rt, 12);
     input_values(rt, variable, 0);

@@ -47,7 +47,7 @@ TEST(NumberInputMemory, NoPageCopyIsACriticalError) {
   } cases[] = {{0, "Critical Error #16"}, {1, "Critical Error #17"}};
   for (const auto& c : cases) {
     Headless h;
-    h.rt.key_ring.push({'5', 0});
+    h.rt.keyboard.ring.push({'5', 0});
     float variable = 7;
     const RunEnd end = h.run([&](Runtime& rt) {
       set_screen_mode(rt, 12);
@@ -63,7 +63,7 @@ TEST(NumberInputMemory, NoPageCopyIsACriticalError) {
     EXPECT_EQ(h.boxes.shown[0].text, "Out of memory");
     EXPECT_EQ(h.boxes.shown[0].kind, BoxKind::Ok);
     EXPECT_EQ(variable, 7) << "the input never started";
-    EXPECT_EQ(h.rt.key_ring.size(), 1);
+    EXPECT_EQ(h.rt.keyboard.ring.size(), 1);
   }
 }
 

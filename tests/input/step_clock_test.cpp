@@ -40,7 +40,7 @@ struct StepRun {
     });
   }
   void queue(std::initializer_list<KeyPair> keys) {
-    for (KeyPair k : keys) ASSERT_TRUE(h.rt.key_ring.push(k));
+    for (KeyPair k : keys) ASSERT_TRUE(h.rt.keyboard.ring.push(k));
   }
 };
 
@@ -69,12 +69,12 @@ TEST(StepClock, KeysChangeTheSameStepsPause) {
   };
   for (const auto& c : cases) {
     StepRun run;
-    for (KeyPair k : c.keys) ASSERT_TRUE(run.h.rt.key_ring.push(k));
+    for (KeyPair k : c.keys) ASSERT_TRUE(run.h.rt.keyboard.ring.push(k));
     run.steps(static_cast<int>(c.pauses.size()), c.initial);
     EXPECT_EQ(run.end, RunEnd::Returned) << c.name;
     EXPECT_EQ(run.pauses_ms, c.pauses) << c.name;
     EXPECT_EQ(run.animator.step_delay.value(), c.final_delay) << c.name;
-    EXPECT_EQ(run.h.rt.key_ring.size(), 0) << c.name;
+    EXPECT_EQ(run.h.rt.keyboard.ring.size(), 0) << c.name;
     EXPECT_TRUE(run.h.boxes.shown.empty()) << c.name;
   }
 }
@@ -104,7 +104,7 @@ TEST(StepClock, TooLongAPauseIsReportedWithTheCopysPauseLine) {
     }
     EXPECT_EQ(run.pauses_ms, (std::vector<int64_t>{0, 0})) << "the failed pauses wait nothing";
     EXPECT_EQ(run.animator.step_delay.value(), 2097152.0f);
-    EXPECT_EQ(run.h.rt.err.pending_error, 0u) << "Yes clears the error";
+    EXPECT_EQ(run.h.rt.state.error.pending_error, 0u) << "Yes clears the error";
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "app/key_callbacks.h"
 #include "support/headless.h"
 
 namespace ws::test {
@@ -21,24 +22,24 @@ TEST(KeyRingThreads, EveryKeyArrivesWholeAndInOrderWhileLockReportsInterleave) {
   // The window thread: types, waiting whenever 15 keys wait so none is lost.
   std::thread window([&] {
     for (int i = 0; i < kCount; ++i) {
-      while (rt.key_ring.size() == 15) std::this_thread::yield();
+      while (rt.keyboard.ring.size() == 15) std::this_thread::yield();
       const auto c = static_cast<unsigned char>(keys[i % keys.size()]);
-      on_key_down(rt, c, 0);
-      on_key_up(rt, c, 0);
+      on_key_down(rt.keyboard, c, 0);
+      on_key_up(rt.keyboard, c, 0);
     }
     typing.store(false, std::memory_order_release);
   });
-  // The frame thread: Caps Lock and Scroll Lock going on and off.
+  // A second caller of the key handling: Caps Lock going on and off.
   std::thread frame([&] {
     for (bool on = true; typing.load(std::memory_order_acquire); on = !on)
-      report_lock_toggles(rt, on, false, on);
+      report_lock_toggles(rt.keyboard, on, false);
   });
 
   // The program thread: polls until every key has come.
   int received = 0, wrong = 0;
   while (received < kCount) {
     KeyPair k;
-    if (!rt.key_ring.pop(k)) {
+    if (!rt.keyboard.ring.pop(k)) {
       std::this_thread::yield();
       continue;
     }
@@ -49,7 +50,7 @@ TEST(KeyRingThreads, EveryKeyArrivesWholeAndInOrderWhileLockReportsInterleave) {
   window.join();
   frame.join();
   EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(rt.key_ring.size(), 0);
+  EXPECT_EQ(rt.keyboard.ring.size(), 0);
   EXPECT_EQ(rt.state.pause_requested.load(), 0);
 }
 

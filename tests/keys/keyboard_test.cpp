@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <GL/freeglut.h>
+
+#include "app/key_callbacks.h"
 #include "support/headless.h"
 #include "winding/statement.h"
 
@@ -24,7 +27,7 @@ std::string text(const std::vector<KeyPair>& keys) {
 
 std::vector<KeyPair> drain(Runtime& rt) {
   std::vector<KeyPair> keys;
-  for (KeyPair k; rt.key_ring.pop(k);) keys.push_back(k);
+  for (KeyPair k; rt.keyboard.ring.pop(k);) keys.push_back(k);
   return keys;
 }
 
@@ -35,21 +38,21 @@ bool paused(const Runtime& rt) { return (rt.state.pause_requested.load() & 1) !=
 // A character typed with the modifier keys that the window library reports
 // for it; the matching modifier keys are pressed first as special keys.
 void type_char(Runtime& rt, unsigned char c, int modifiers = 0) {
-  if (modifiers & kModShift) on_special_key_down(rt, kLibShiftL);
-  if (modifiers & kModCtrl) on_special_key_down(rt, kLibCtrlL);
-  if (modifiers & kModAlt) on_special_key_down(rt, kLibAltL);
-  on_key_down(rt, c, modifiers);
-  on_key_up(rt, c, modifiers);
-  if (modifiers & kModAlt) on_special_key_up(rt, kLibAltL);
-  if (modifiers & kModCtrl) on_special_key_up(rt, kLibCtrlL);
-  if (modifiers & kModShift) on_special_key_up(rt, kLibShiftL);
+  if (modifiers & GLUT_ACTIVE_SHIFT) on_special_key_down(rt.keyboard, GLUT_KEY_SHIFT_L);
+  if (modifiers & GLUT_ACTIVE_CTRL) on_special_key_down(rt.keyboard, GLUT_KEY_CTRL_L);
+  if (modifiers & GLUT_ACTIVE_ALT) on_special_key_down(rt.keyboard, GLUT_KEY_ALT_L);
+  on_key_down(rt.keyboard, c, modifiers);
+  on_key_up(rt.keyboard, c, modifiers);
+  if (modifiers & GLUT_ACTIVE_ALT) on_special_key_up(rt.keyboard, GLUT_KEY_ALT_L);
+  if (modifiers & GLUT_ACTIVE_CTRL) on_special_key_up(rt.keyboard, GLUT_KEY_CTRL_L);
+  if (modifiers & GLUT_ACTIVE_SHIFT) on_special_key_up(rt.keyboard, GLUT_KEY_SHIFT_L);
 }
 
 void type_special(Runtime& rt, int library_key, int held_modifier = 0) {
-  if (held_modifier) on_special_key_down(rt, held_modifier);
-  on_special_key_down(rt, library_key);
-  on_special_key_up(rt, library_key);
-  if (held_modifier) on_special_key_up(rt, held_modifier);
+  if (held_modifier) on_special_key_down(rt.keyboard, held_modifier);
+  on_special_key_down(rt.keyboard, library_key);
+  on_special_key_up(rt.keyboard, library_key);
+  if (held_modifier) on_special_key_up(rt.keyboard, held_modifier);
 }
 
 TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
@@ -60,72 +63,72 @@ TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
   };
   const Case cases[] = {
       {"a", [](Runtime& rt) { type_char(rt, 'a'); }, "(61,1E)"},
-      {"Shift+a", [](Runtime& rt) { type_char(rt, 'A', kModShift); }, "(41,1E)"},
+      {"Shift+a", [](Runtime& rt) { type_char(rt, 'A', GLUT_ACTIVE_SHIFT); }, "(41,1E)"},
       {"z", [](Runtime& rt) { type_char(rt, 'z'); }, "(7A,2C)"},
-      {"Ctrl+a", [](Runtime& rt) { type_char(rt, 1, kModCtrl); }, "(01,1E)"},
-      {"Ctrl+Shift+m", [](Runtime& rt) { type_char(rt, 13, kModCtrl | kModShift); }, "(0D,32)"},
-      {"Alt+a", [](Runtime& rt) { type_char(rt, 'a', kModAlt); }, "(00,1E)"},
-      {"+ from the main keys", [](Runtime& rt) { type_char(rt, '+', kModShift); }, "(2B,0D)"},
+      {"Ctrl+a", [](Runtime& rt) { type_char(rt, 1, GLUT_ACTIVE_CTRL); }, "(01,1E)"},
+      {"Ctrl+Shift+m", [](Runtime& rt) { type_char(rt, 13, GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "(0D,32)"},
+      {"Alt+a", [](Runtime& rt) { type_char(rt, 'a', GLUT_ACTIVE_ALT); }, "(00,1E)"},
+      {"+ from the main keys", [](Runtime& rt) { type_char(rt, '+', GLUT_ACTIVE_SHIFT); }, "(2B,0D)"},
       {"+ from the keypad", [](Runtime& rt) { type_char(rt, '+'); }, "(2B,0D)"},
       {"-", [](Runtime& rt) { type_char(rt, '-'); }, "(2D,0C)"},
-      {"Ctrl+-", [](Runtime& rt) { type_char(rt, '-', kModCtrl); }, "(1F,0C)"},
-      {"Alt+-", [](Runtime& rt) { type_char(rt, '-', kModAlt); }, "(00,82)"},
-      {"Ctrl++", [](Runtime& rt) { type_char(rt, '+', kModCtrl | kModShift); }, "nothing"},
-      {"Alt+Shift+1", [](Runtime& rt) { type_char(rt, '!', kModAlt | kModShift); }, "(00,78)"},
-      {"Ctrl+2", [](Runtime& rt) { type_char(rt, '2', kModCtrl); }, "(00,03)"},
-      {"Ctrl+6", [](Runtime& rt) { type_char(rt, '^', kModCtrl | kModShift); }, "(1E,07)"},
-      {"Ctrl+[", [](Runtime& rt) { type_char(rt, '[', kModCtrl); }, "(1B,1A)"},
-      {"Ctrl+\\ as X delivers it", [](Runtime& rt) { type_char(rt, 28, kModCtrl); }, "(1C,2B)"},
+      {"Ctrl+-", [](Runtime& rt) { type_char(rt, '-', GLUT_ACTIVE_CTRL); }, "(1F,0C)"},
+      {"Alt+-", [](Runtime& rt) { type_char(rt, '-', GLUT_ACTIVE_ALT); }, "(00,82)"},
+      {"Ctrl++", [](Runtime& rt) { type_char(rt, '+', GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "nothing"},
+      {"Alt+Shift+1", [](Runtime& rt) { type_char(rt, '!', GLUT_ACTIVE_ALT | GLUT_ACTIVE_SHIFT); }, "(00,78)"},
+      {"Ctrl+2", [](Runtime& rt) { type_char(rt, '2', GLUT_ACTIVE_CTRL); }, "(00,03)"},
+      {"Ctrl+6", [](Runtime& rt) { type_char(rt, '^', GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "(1E,07)"},
+      {"Ctrl+[", [](Runtime& rt) { type_char(rt, '[', GLUT_ACTIVE_CTRL); }, "(1B,1A)"},
+      {"Ctrl+\\ as X delivers it", [](Runtime& rt) { type_char(rt, 28, GLUT_ACTIVE_CTRL); }, "(1C,2B)"},
       {"Enter", [](Runtime& rt) { type_char(rt, 13); }, "(0D,1C)"},
-      {"Ctrl+Enter", [](Runtime& rt) { type_char(rt, 10, kModCtrl); }, "(0A,1C)"},
+      {"Ctrl+Enter", [](Runtime& rt) { type_char(rt, 10, GLUT_ACTIVE_CTRL); }, "(0A,1C)"},
       {"Linefeed", [](Runtime& rt) { type_char(rt, 10); }, "(0A,1C)"},
       {"Space", [](Runtime& rt) { type_char(rt, ' '); }, "(20,39)"},
-      {"Alt+Space", [](Runtime& rt) { type_char(rt, ' ', kModAlt); }, "nothing"},
+      {"Alt+Space", [](Runtime& rt) { type_char(rt, ' ', GLUT_ACTIVE_ALT); }, "nothing"},
       {"Backspace", [](Runtime& rt) { type_char(rt, 8); }, "(08,0E)"},
-      {"Alt+Backspace", [](Runtime& rt) { type_char(rt, 8, kModAlt); }, "(00,0E)"},
+      {"Alt+Backspace", [](Runtime& rt) { type_char(rt, 8, GLUT_ACTIVE_ALT); }, "(00,0E)"},
       {"Tab", [](Runtime& rt) { type_char(rt, 9); }, "(09,0F)"},
-      {"Shift+Tab", [](Runtime& rt) { type_char(rt, 9, kModShift); }, "(00,0F)"},
+      {"Shift+Tab", [](Runtime& rt) { type_char(rt, 9, GLUT_ACTIVE_SHIFT); }, "(00,0F)"},
       {"Esc", [](Runtime& rt) { type_char(rt, 27); }, "(1B,01)"},
       {"Delete", [](Runtime& rt) { type_char(rt, 127); }, "(00,53)"},
-      {"Ctrl+Delete", [](Runtime& rt) { type_char(rt, 127, kModCtrl); }, "(00,93)"},
-      {"character 0", [](Runtime& rt) { type_char(rt, 0, kModCtrl); }, "nothing"},
+      {"Ctrl+Delete", [](Runtime& rt) { type_char(rt, 127, GLUT_ACTIVE_CTRL); }, "(00,93)"},
+      {"character 0", [](Runtime& rt) { type_char(rt, 0, GLUT_ACTIVE_CTRL); }, "nothing"},
       {"character 200", [](Runtime& rt) { type_char(rt, 200); }, "nothing"},
-      {"F1", [](Runtime& rt) { type_special(rt, kLibF1); }, "(00,3B)"},
-      {"F10", [](Runtime& rt) { type_special(rt, kLibF10); }, "(00,44)"},
-      {"Shift+F1", [](Runtime& rt) { type_special(rt, kLibF1, kLibShiftR); }, "(00,54)"},
-      {"Ctrl+F10", [](Runtime& rt) { type_special(rt, kLibF10, kLibCtrlR); }, "(00,67)"},
-      {"Alt+F10", [](Runtime& rt) { type_special(rt, kLibF10, kLibAltR); }, "(00,71)"},
-      {"F11", [](Runtime& rt) { type_special(rt, kLibF11); }, "(00,85)"},
-      {"Alt+F12", [](Runtime& rt) { type_special(rt, kLibF12, kLibAltL); }, "(00,8C)"},
+      {"F1", [](Runtime& rt) { type_special(rt, GLUT_KEY_F1); }, "(00,3B)"},
+      {"F10", [](Runtime& rt) { type_special(rt, GLUT_KEY_F10); }, "(00,44)"},
+      {"Shift+F1", [](Runtime& rt) { type_special(rt, GLUT_KEY_F1, GLUT_KEY_SHIFT_R); }, "(00,54)"},
+      {"Ctrl+F10", [](Runtime& rt) { type_special(rt, GLUT_KEY_F10, GLUT_KEY_CTRL_R); }, "(00,67)"},
+      {"Alt+F10", [](Runtime& rt) { type_special(rt, GLUT_KEY_F10, GLUT_KEY_ALT_R); }, "(00,71)"},
+      {"F11", [](Runtime& rt) { type_special(rt, GLUT_KEY_F11); }, "(00,85)"},
+      {"Alt+F12", [](Runtime& rt) { type_special(rt, GLUT_KEY_F12, GLUT_KEY_ALT_L); }, "(00,8C)"},
       {"Left Up Right Down",
        [](Runtime& rt) {
-         for (int k : {kLibLeft, kLibUp, kLibRight, kLibDown}) type_special(rt, k);
+         for (int k : {GLUT_KEY_LEFT, GLUT_KEY_UP, GLUT_KEY_RIGHT, GLUT_KEY_DOWN}) type_special(rt, k);
        },
        "(00,4B)(00,48)(00,4D)(00,50)"},
       {"Page Up Page Down Home End Insert",
        [](Runtime& rt) {
-         for (int k : {kLibPageUp, kLibPageDown, kLibHome, kLibEnd, kLibInsert})
+         for (int k : {GLUT_KEY_PAGE_UP, GLUT_KEY_PAGE_DOWN, GLUT_KEY_HOME, GLUT_KEY_END, GLUT_KEY_INSERT})
            type_special(rt, k);
        },
        "(00,49)(00,51)(00,47)(00,4F)(00,52)"},
-      {"Ctrl+Right", [](Runtime& rt) { type_special(rt, kLibRight, kLibCtrlL); }, "(00,74)"},
-      {"Alt+Down", [](Runtime& rt) { type_special(rt, kLibDown, kLibAltL); }, "(00,A0)"},
-      {"keypad Delete", [](Runtime& rt) { type_special(rt, kLibDelete); }, "(00,53)"},
+      {"Ctrl+Right", [](Runtime& rt) { type_special(rt, GLUT_KEY_RIGHT, GLUT_KEY_CTRL_L); }, "(00,74)"},
+      {"Alt+Down", [](Runtime& rt) { type_special(rt, GLUT_KEY_DOWN, GLUT_KEY_ALT_L); }, "(00,A0)"},
+      {"keypad Delete", [](Runtime& rt) { type_special(rt, GLUT_KEY_DELETE); }, "(00,53)"},
       {"special keys without a code",
        [](Runtime& rt) {
-         for (int k : {int{kLibNumLock}, int{kLibBegin}, 0x76, 0, 99, 200}) type_special(rt, k);
+         for (int k : {int{GLUT_KEY_NUM_LOCK}, int{GLUT_KEY_BEGIN}, 0x76, 0, 99, 200}) type_special(rt, k);
        },
        "nothing"},
       {"modifier keys alone",
        [](Runtime& rt) {
-         for (int k : {kLibShiftL, kLibShiftR, kLibCtrlL, kLibCtrlR, kLibAltL, kLibAltR})
+         for (int k : {GLUT_KEY_SHIFT_L, GLUT_KEY_SHIFT_R, GLUT_KEY_CTRL_L, GLUT_KEY_CTRL_R, GLUT_KEY_ALT_L, GLUT_KEY_ALT_R})
            type_special(rt, k);
        },
        "nothing"},
       {"a scan code without a row",
        [](Runtime& rt) {
-         handle_key_press(rt, 0x1200);
-         handle_key_release(rt, 0x1200);
+         handle_key_press(rt.keyboard, 0x1200);
+         handle_key_release(rt.keyboard, 0x1200);
        },
        "(00,12)"},
   };
@@ -139,16 +142,16 @@ TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
 TEST(KeyTranslation, ModifierColumnFollowsTheHeldKeysAltBeforeCtrlBeforeShift) {
   Headless h;
   Runtime& rt = h.rt;
-  handle_key_press(rt, kKeyRightShift);
-  handle_key_press(rt, kKeyRightCtrl);
-  handle_key_press(rt, 0x3B00);  // Ctrl column wins over Shift
-  handle_key_press(rt, kKeyLeftAlt);
-  handle_key_press(rt, 0x3B00);  // Alt column wins over both
-  handle_key_release(rt, kKeyLeftAlt);
-  handle_key_release(rt, kKeyRightCtrl);
-  handle_key_press(rt, 0x3B00);  // Shift is still held
-  handle_key_release(rt, kKeyRightShift);
-  handle_key_press(rt, 0x3B00);
+  handle_key_press(rt.keyboard, kKeyRightShift);
+  handle_key_press(rt.keyboard, kKeyRightCtrl);
+  handle_key_press(rt.keyboard, 0x3B00);  // Ctrl column wins over Shift
+  handle_key_press(rt.keyboard, kKeyLeftAlt);
+  handle_key_press(rt.keyboard, 0x3B00);  // Alt column wins over both
+  handle_key_release(rt.keyboard, kKeyLeftAlt);
+  handle_key_release(rt.keyboard, kKeyRightCtrl);
+  handle_key_press(rt.keyboard, 0x3B00);  // Shift is still held
+  handle_key_release(rt.keyboard, kKeyRightShift);
+  handle_key_press(rt.keyboard, 0x3B00);
   EXPECT_EQ(drained(rt), "(00,5E)(00,68)(00,54)(00,3B)");
 }
 
@@ -165,9 +168,9 @@ TEST(KeyTranslation, LettersCarryTheScanCodesOfTheirKeysInBothCases) {
       Headless h;
       // Plain, Shift, Ctrl (delivered as the control code) and Alt.
       type_char(h.rt, static_cast<unsigned char>(lower));
-      type_char(h.rt, static_cast<unsigned char>(upper), kModShift);
-      type_char(h.rt, static_cast<unsigned char>(lower - 96), kModCtrl);
-      type_char(h.rt, static_cast<unsigned char>(lower), kModAlt);
+      type_char(h.rt, static_cast<unsigned char>(upper), GLUT_ACTIVE_SHIFT);
+      type_char(h.rt, static_cast<unsigned char>(lower - 96), GLUT_ACTIVE_CTRL);
+      type_char(h.rt, static_cast<unsigned char>(lower), GLUT_ACTIVE_ALT);
       const int scan = row.first_scan + i;
       // Ctrl+J is the linefeed, which counts as Ctrl+Enter.
       const int ctrl_scan = lower == 'j' ? 0x1C : scan;
@@ -183,9 +186,9 @@ TEST(KeyRingQueueing, SixteenthKeyIsDroppedAndTheFifteenKeepTheirOrder) {
   Headless h;
   Runtime& rt = h.rt;
   for (char c : std::string("abcdefghijklmnop")) type_char(rt, static_cast<unsigned char>(c));
-  EXPECT_EQ(rt.key_ring.size(), 15);
+  EXPECT_EQ(rt.keyboard.ring.size(), 15);
   KeyPair k;
-  ASSERT_TRUE(rt.key_ring.pop(k));
+  ASSERT_TRUE(rt.keyboard.ring.pop(k));
   EXPECT_EQ(k.character, 'a');
   // One slot is free again: the next key waits behind the fourteen.
   type_char(rt, 'q');
@@ -201,20 +204,20 @@ TEST(PauseKey, NextKeyPressEndsThePauseAndIsNotQueued) {
     void (*resume)(Runtime&);
   };
   const Case cases[] = {
-      {"Enter", [](Runtime& rt) { on_key_down(rt, 13, 0); }},
-      {"F1", [](Runtime& rt) { on_special_key_down(rt, kLibF1); }},
-      {"Shift alone", [](Runtime& rt) { on_special_key_down(rt, kLibShiftL); }},
-      {"Ctrl alone", [](Runtime& rt) { on_special_key_down(rt, kLibCtrlR); }},
-      {"Caps Lock switched on", [](Runtime& rt) { report_lock_toggles(rt, true, false, false); }},
-      {"Num Lock switched on", [](Runtime& rt) { report_lock_toggles(rt, false, true, false); }},
+      {"Enter", [](Runtime& rt) { on_key_down(rt.keyboard, 13, 0); }},
+      {"F1", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_F1); }},
+      {"Shift alone", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_SHIFT_L); }},
+      {"Ctrl alone", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_CTRL_R); }},
+      {"Caps Lock switched on", [](Runtime& rt) { report_lock_toggles(rt.keyboard, true, false); }},
+      {"Num Lock switched on", [](Runtime& rt) { report_lock_toggles(rt.keyboard, false, true); }},
   };
   for (const Case& c : cases) {
     Headless h;
     Runtime& rt = h.rt;
-    handle_key_press(rt, kKeyPause);
+    handle_key_press(rt.keyboard, kKeyPause);
     EXPECT_TRUE(paused(rt)) << c.what;
     EXPECT_EQ(rt.state.event_pending.load(), 1) << c.what;
-    handle_key_release(rt, kKeyPause);
+    handle_key_release(rt.keyboard, kKeyPause);
     c.resume(rt);
     EXPECT_FALSE(paused(rt)) << c.what;
     EXPECT_EQ(drained(rt), "nothing") << c.what;
@@ -224,13 +227,13 @@ TEST(PauseKey, NextKeyPressEndsThePauseAndIsNotQueued) {
 TEST(PauseKey, ReleasesSecondPauseAndLockSwitchedOffKeepThePause) {
   Headless h;
   Runtime& rt = h.rt;
-  report_lock_toggles(rt, false, true, false);  // Num Lock on before the pause
-  handle_key_press(rt, kKeyPause);
-  on_key_up(rt, 'x', 0);
-  handle_key_release(rt, kKeyPause);
-  handle_key_press(rt, kKeyPause);
-  handle_key_release(rt, kKeyPause);
-  report_lock_toggles(rt, false, false, true);  // Num Lock off, Scroll Lock on
+  report_lock_toggles(rt.keyboard, false, true);  // Num Lock on before the pause
+  handle_key_press(rt.keyboard, kKeyPause);
+  on_key_up(rt.keyboard, 'x', 0);
+  handle_key_release(rt.keyboard, kKeyPause);
+  handle_key_press(rt.keyboard, kKeyPause);
+  handle_key_release(rt.keyboard, kKeyPause);
+  report_lock_toggles(rt.keyboard, false, false);  // Num Lock off
   EXPECT_TRUE(paused(rt));
   type_char(rt, 'a');
   EXPECT_FALSE(paused(rt));
@@ -241,30 +244,30 @@ TEST(PauseKey, ReleasesSecondPauseAndLockSwitchedOffKeepThePause) {
 TEST(AltEnter, StepsTheFullScreenCycleInsteadOfQueueing) {
   Headless h;
   Runtime& rt = h.rt;
-  handle_key_press(rt, kKeyPause);
-  on_special_key_down(rt, kLibAltL);  // ends the pause
+  handle_key_press(rt.keyboard, kKeyPause);
+  on_special_key_down(rt.keyboard, GLUT_KEY_ALT_L);  // ends the pause
   EXPECT_FALSE(paused(rt));
-  on_key_down(rt, 13, kModAlt);  // now Alt+Enter
-  on_key_up(rt, 13, kModAlt);
-  EXPECT_EQ(rt.present.full_screen_request.load(), 1);
+  on_key_down(rt.keyboard, 13, GLUT_ACTIVE_ALT);  // now Alt+Enter
+  on_key_up(rt.keyboard, 13, GLUT_ACTIVE_ALT);
+  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::Stretched);
   EXPECT_TRUE(rt.frames.force_rebuild.load());
-  on_special_key_up(rt, kLibAltL);
-  on_key_down(rt, 13, 0);
+  on_special_key_up(rt.keyboard, GLUT_KEY_ALT_L);
+  on_key_down(rt.keyboard, 13, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
-  EXPECT_EQ(rt.present.full_screen_request.load(), 1);
+  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::Stretched);
 }
 
 TEST(LockKeys, CtrlWithNumLockSwitchedOnPausesAndOnlyChangesAreReported) {
   Headless h;
   Runtime& rt = h.rt;
-  report_lock_toggles(rt, true, true, false);  // without Ctrl: no pause
+  report_lock_toggles(rt.keyboard, true, true);  // without Ctrl: no pause
   EXPECT_FALSE(paused(rt));
-  on_special_key_down(rt, kLibCtrlL);
-  report_lock_toggles(rt, true, true, false);  // unchanged: nothing reported
+  on_special_key_down(rt.keyboard, GLUT_KEY_CTRL_L);
+  report_lock_toggles(rt.keyboard, true, true);  // unchanged: nothing reported
   EXPECT_FALSE(paused(rt));
-  report_lock_toggles(rt, true, false, false);
+  report_lock_toggles(rt.keyboard, true, false);
   EXPECT_FALSE(paused(rt));
-  report_lock_toggles(rt, true, true, false);  // switched on with Ctrl held
+  report_lock_toggles(rt.keyboard, true, true);  // switched on with Ctrl held
   EXPECT_TRUE(paused(rt));
   EXPECT_EQ(rt.state.event_pending.load(), 1);
   EXPECT_EQ(drained(rt), "nothing");
@@ -277,28 +280,28 @@ TEST(KeyboardAtStart, HeldModifiersAndLockTogglesAreRecordedWithoutPausing) {
   keys.left_ctrl = true;
   keys.num_lock = true;
   keys.caps_lock = true;
-  report_keyboard_at_start(rt, keys);
+  report_keyboard_at_start(rt.keyboard, keys);
   EXPECT_FALSE(paused(rt));
   EXPECT_EQ(rt.state.event_pending.load(), 0);
   // The toggles now count as recorded: the same state is no change.
-  report_lock_toggles(rt, true, true, false);
+  report_lock_toggles(rt.keyboard, true, true);
   EXPECT_FALSE(paused(rt));
   // Ctrl counts as held for the next key.
-  type_special(rt, kLibF1);
+  type_special(rt, GLUT_KEY_F1);
   EXPECT_EQ(drained(rt), "(00,5E)");
 }
 
 TEST(FocusLoss, ModifiersReleasedElsewhereNoLongerCount) {
   Headless h;
   Runtime& rt = h.rt;
-  on_special_key_down(rt, kLibAltL);
-  on_special_key_down(rt, kLibShiftR);
-  report_lock_toggles(rt, true, false, false);
-  release_modifier_keys(rt);
-  on_key_down(rt, 13, 0);
+  on_special_key_down(rt.keyboard, GLUT_KEY_ALT_L);
+  on_special_key_down(rt.keyboard, GLUT_KEY_SHIFT_R);
+  report_lock_toggles(rt.keyboard, true, false);
+  release_modifier_keys(rt.keyboard);
+  on_key_down(rt.keyboard, 13, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
-  EXPECT_EQ(rt.present.full_screen_request.load(), -1);
-  EXPECT_TRUE(rt.keyboard.held_keys.contains(kKeyCapsLock));
+  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::NoChange);
+  EXPECT_TRUE(rt.keyboard.held(kKeyCapsLock));
 }
 
 // A program that runs one statement per 10 ms and logs when each ends.

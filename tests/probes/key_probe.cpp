@@ -44,7 +44,7 @@ class KeyProcedure final : public ws::Procedure {
 
  private:
   void fill(int colour) {
-    ws::ScreenPage& page = *rt.display_page.load();
+    ws::ScreenPage& page = rt.pages.page();
     page.fill_pixel_rows(0, page.height, static_cast<uint32_t>(colour));
   }
 
@@ -56,7 +56,7 @@ class KeyProcedure final : public ws::Procedure {
       say("paused");
     }
     if (++ticks_ % 5 == 0) say("tick " + std::to_string(ticks_));
-    if (const int size = rt.key_ring.size(); size != size_) {
+    if (const int size = rt.keyboard.ring.size(); size != size_) {
       size_ = size;
       say("size " + std::to_string(size));
     }
@@ -66,7 +66,7 @@ class KeyProcedure final : public ws::Procedure {
   void drain() {
     std::string pairs;
     char buf[16];
-    for (ws::KeyPair k; rt.key_ring.pop(k);) {
+    for (ws::KeyPair k; rt.keyboard.ring.pop(k);) {
       std::snprintf(buf, sizeof buf, "(%02X,%02X)", k.character, k.scan);
       pairs += buf;
     }

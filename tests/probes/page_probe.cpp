@@ -46,7 +46,7 @@ void probe(Runtime& rt) {
     }
   }
   ws::set_screen_mode(rt, 12);
-  ws::ScreenPage& page = *rt.write_page;
+  ws::ScreenPage& page = rt.pages.write_page();
   if (page.width != 640 || page.height != 480) {
     std::fprintf(stderr, "page_probe: no 640 x 480 page\n");
     std::exit(2);
@@ -73,7 +73,7 @@ void probe(Runtime& rt) {
       later = nullptr;
     }
     ws::KeyPair key;
-    while (keys && rt.key_ring.pop(key)) {
+    while (keys && rt.keyboard.ring.pop(key)) {
       key_colour = key_colour % 15 + 1;
       for (int y = 0; y < ws::test::kKeyBlockSize; ++y)
         for (int x = 0; x < ws::test::kKeyBlockSize; ++x) page.set_pixel(x, y, key_colour);

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "screen/errors.h"
-#include "screen/font.h"
 #include "screen/keyboard.h"
 #include "screen/png_writer.h"
+#include "support/glyph_match.h"
 
 namespace ws::test {
 
@@ -44,8 +44,8 @@ void Headless::at(int64_t ms, std::function<void()> fn) {
 
 void Headless::press_at(int64_t ms, int32_t code) {
   at(ms, [this, code] {
-    handle_key_press(rt, code);
-    handle_key_release(rt, code);
+    handle_key_press(rt.keyboard, code);
+    handle_key_release(rt.keyboard, code);
   });
 }
 
@@ -61,7 +61,7 @@ int64_t Headless::type(const std::string& text, int64_t start_ms, int64_t spacin
 int64_t Headless::enqueue(const std::string& text, int64_t start_ms, int64_t spacing_ms) {
   int64_t t = start_ms;
   for (unsigned char c : text) {
-    at(t, [this, c] { rt.key_ring.push(KeyPair{c, 0}); });
+    at(t, [this, c] { rt.keyboard.ring.push(KeyPair{c, 0}); });
     t += spacing_ms;
   }
   return t;
@@ -108,40 +108,18 @@ RunEnd Headless::run(const std::function<void(Runtime&)>& procedure, int64_t lim
 
 namespace {
 
-bool cell_bits(const ScreenPage& page, int row, int column, uint8_t bits[16], int& colour) {
-  colour = -1;
-  bool any = false;
-  for (int y = 0; y < 16; ++y) {
-    bits[y] = 0;
-    for (int x = 0; x < 8; ++x) {
-      const int c = page.pixel((column - 1) * 8 + x, (row - 1) * 16 + y);
-      if (c != 0) {
-        bits[y] |= static_cast<uint8_t>(0x80 >> x);
-        colour = c;
-        any = true;
-      }
-    }
-  }
-  return any;
+CellRead read_page_cell(const ScreenPage& page, int row, int column) {
+  return read_cell(row, column, [&page](int x, int y) { return int{page.pixel(x, y)}; });
 }
 
 }  // namespace
 
 char cell_char(const ScreenPage& page, int row, int column) {
-  uint8_t bits[16];
-  int colour;
-  if (!cell_bits(page, row, column, bits, colour)) return ' ';
-  for (int g = 32; g < 127; ++g) {
-    if (std::equal(bits, bits + 16, kPageFont[g])) return static_cast<char>(g);
-  }
-  return '?';
+  return read_page_cell(page, row, column).ch;
 }
 
 int cell_colour(const ScreenPage& page, int row, int column) {
-  uint8_t bits[16];
-  int colour;
-  cell_bits(page, row, column, bits, colour);
-  return colour;
+  return read_page_cell(page, row, column).colour;
 }
 
 std::string row_text(const ScreenPage& page, int row, int from, int to) {

@@ -87,7 +87,7 @@ class Headless {
   RunEnd run(const std::function<void(Runtime&)>& procedure, int64_t limit_ms = 36'000'000);
   int exit_code = -1;
 
-  ScreenPage& page() { return *rt.display_page.load(); }
+  ScreenPage& page() { return rt.pages.page(); }
   int64_t now_ms() const { return clock.now_us / 1000; }
 
  private:
@@ -103,9 +103,10 @@ class Headless {
 
 // Reads the character in a text cell by matching its pixels against the page
 // font (a pixel counts as set when it differs from colour 0); '?' when no
-// glyph matches. Cells of one colour read as ' '.
+// glyph matches. A cell of colour 0 only reads as ' '.
 char cell_char(const ScreenPage& page, int row, int column);
-// The colour of the set pixels of a cell, or -1 when the cell is blank.
+// The colour of the set pixels of a cell: -1 when the cell is blank, -2 when
+// they differ.
 int cell_colour(const ScreenPage& page, int row, int column);
 // Columns from..to of a text row as characters.
 std::string row_text(const ScreenPage& page, int row, int from = 1, int to = 80);

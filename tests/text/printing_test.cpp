@@ -198,7 +198,7 @@ TEST_P(Printing, Scenario) {
   EXPECT_EQ(page.cursor_row, s.row);
   EXPECT_EQ(page.cursor_col, s.col);
   EXPECT_EQ(page.hold != 0, s.hold);
-  EXPECT_EQ(h.rt.err.pending_error, s.error);
+  EXPECT_EQ(h.rt.state.error.pending_error, s.error);
   EXPECT_EQ(page.foreground, s.foreground);
   EXPECT_EQ(h.now_ms() - start, s.elapsed_ms);
   for (const RowText& r : s.rows) {
@@ -279,8 +279,8 @@ TEST(SetScreenMode, CreatesTheGraphicsPage) {
   set_screen_mode(h.rt, 12);
   const ScreenPage& page = h.page();
   EXPECT_NE(&page, text_screen);
-  EXPECT_EQ(h.rt.write_page, &page);
-  EXPECT_EQ(h.rt.page.get(), &page);
+  EXPECT_EQ(&h.rt.pages.write_page(), &page);
+  EXPECT_EQ(&h.rt.pages.page(), &page);
   EXPECT_EQ(page.width, 640);
   EXPECT_EQ(page.height, 480);
   EXPECT_EQ(page.mode, 12);
@@ -290,28 +290,28 @@ TEST(SetScreenMode, CreatesTheGraphicsPage) {
   EXPECT_EQ(page.cursor_row, 1);
   EXPECT_EQ(page.cursor_col, 1);
   EXPECT_EQ(page.palette(9), 0xFF5555FFu);
-  EXPECT_EQ(h.rt.err.pending_error, 0u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 0u);
 }
 
 TEST(SetScreenMode, TakesTheDisplayLockWhileTheFrameThreadRuns) {
   Headless h;
   const ScreenPage* text_screen = &h.page();
   h.rt.state.frame_thread_running = true;
-  h.rt.frames.frame_valid = true;
+  h.rt.pages.frame_valid = true;
   h.clock.record_sleeps = true;
   bool granted = false;
   // The frame thread's part: it finds the request and grants it, and until
   // then the old page is still the one shown.
   h.at(1, [&] {
-    EXPECT_EQ(h.rt.frames.display_lock.load(), 1);
-    EXPECT_EQ(h.rt.display_page.load(), text_screen);
-    h.rt.frames.display_lock = 2;
+    EXPECT_EQ(h.rt.pages.display_lock().state(), DisplayLockState::Requested);
+    EXPECT_EQ(&h.rt.pages.display_page(), text_screen);
+    EXPECT_TRUE(h.rt.pages.display_lock().grant());
     granted = true;
   });
   set_screen_mode(h.rt, 12);
   EXPECT_TRUE(granted);
-  EXPECT_EQ(h.rt.frames.display_lock.load(), 0);
-  EXPECT_FALSE(h.rt.frames.frame_valid.load());
+  EXPECT_EQ(h.rt.pages.display_lock().state(), DisplayLockState::Free);
+  EXPECT_FALSE(h.rt.pages.frame_valid.load());
   EXPECT_EQ(h.page().mode, 12);
   ASSERT_FALSE(h.clock.sleeps.empty());
   for (int64_t ms : h.clock.sleeps) EXPECT_EQ(ms, 0);
@@ -325,18 +325,17 @@ TEST(SetScreenMode, SameModeKeepsThePage) {
   const ScreenPage* page = &h.page();
   locate_cursor(h.rt, 7, 9);
   h.rt.state.frame_thread_running = true;
-  h.rt.frames.frame_valid = true;
+  h.rt.pages.frame_valid = true;
   bool lock_taken = false;  // granted, so that a wrong wait fails instead of hanging
   h.at(1, [&] {
-    lock_taken = h.rt.frames.display_lock.load() == 1;
-    h.rt.frames.display_lock = 2;
+    lock_taken = h.rt.pages.display_lock().grant();
   });
   set_screen_mode(h.rt, 12);
   EXPECT_FALSE(lock_taken);
   EXPECT_EQ(&h.page(), page);
   EXPECT_EQ(h.page().cursor_row, 7);
-  EXPECT_EQ(h.rt.frames.display_lock.load(), 0);
-  EXPECT_FALSE(h.rt.frames.frame_valid.load());
+  EXPECT_EQ(h.rt.pages.display_lock().state(), DisplayLockState::Free);
+  EXPECT_FALSE(h.rt.pages.frame_valid.load());
 }
 
 TEST(SetScreenMode, DoesNothingWhileAnErrorIsPending) {
@@ -345,7 +344,7 @@ TEST(SetScreenMode, DoesNothingWhileAnErrorIsPending) {
   raise_runtime_error(h.rt, 9);
   set_screen_mode(h.rt, 12);
   EXPECT_EQ(&h.page(), text_screen);
-  EXPECT_EQ(h.rt.err.pending_error, 9u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 9u);
 }
 
 TEST(SetScreenMode, OtherModesAreRefused) {
@@ -353,7 +352,7 @@ TEST(SetScreenMode, OtherModesAreRefused) {
   const ScreenPage* text_screen = &h.page();
   set_screen_mode(h.rt, 13);
   EXPECT_EQ(&h.page(), text_screen);
-  EXPECT_EQ(h.rt.err.pending_error, 5u);
+  EXPECT_EQ(h.rt.state.error.pending_error, 5u);
 }
 
 }  // namespace

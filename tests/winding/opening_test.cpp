@@ -151,7 +151,7 @@ TEST_F(BeforeInput, HeaderRowsWindowAndParkingInTheFirstInput) {
     std::lock_guard<std::mutex> lock(run.h.rt.window.title_mutex);
     EXPECT_EQ(run.h.rt.window.window_title, "SCHEMES: WAVE, TWO LAYER, FULL PITCH WINDING");
   }
-  EXPECT_EQ(run.h.rt.window.scaling_mode.load(), 2);
+  EXPECT_EQ(run.h.rt.window.scaling_mode.load(), ScalingMode::Smoothed);
 
   // Credit row: columns 1 to 9 blank under the drawings, the text in colour 3
   // ending on column 71.

@@ -182,7 +182,7 @@ std::string replay_differs(const ScreenPage& before, const Ops& ops, const Scree
   Headless scratch;
   Runtime& rt = scratch.rt;
   set_screen_mode(rt, 12);
-  rt.page->copy_pixels_from(before);
+  rt.pages.page().copy_pixels_from(before);
   for (const Op& op : ops) {
     switch (op.kind) {
       case Op::Kind::Circle:
@@ -202,12 +202,12 @@ std::string replay_differs(const ScreenPage& before, const Ops& ops, const Scree
   int count = 0, fx = -1, fy = -1;
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x)
-      if (rt.page->pixel(x, y) != after.pixel(x, y) && count++ == 0) fx = x, fy = y;
+      if (rt.pages.page().pixel(x, y) != after.pixel(x, y) && count++ == 0) fx = x, fy = y;
   if (count == 0) return {};
   return std::to_string(count) + " pixels differ, the first at (" + std::to_string(fx) + ", " +
-         std::to_string(fy) + "): expected " + std::to_string(rt.page->pixel(fx, fy)) + ", drawn " +
+         std::to_string(fy) + "): expected " + std::to_string(rt.pages.page().pixel(fx, fy)) + ", drawn " +
          std::to_string(after.pixel(fx, fy)) + "; pages " +
-         dump_page(*rt.page, name + "-expected") + " and " + dump_page(after, name + "-drawn");
+         dump_page(rt.pages.page(), name + "-expected") + " and " + dump_page(after, name + "-drawn");
 }
 
 // ---- 24 slots, 4 poles: the diagram worked out step by step --------------

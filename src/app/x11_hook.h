@@ -1,0 +1,26 @@
+// The X event hook of the window's connection: the close request and the
+// keyboard events the window library does not report (Pause, Break, the loss
+// of the keyboard focus, the lock toggles), and the key events that must wait
+// behind them. Internal to the window; run_window wires it up.
+#pragma once
+
+typedef struct _XDisplay Display;
+
+namespace ws {
+
+struct Runtime;
+
+// Hooks the conversion of ClientMessage, KeyPress, KeyRelease and FocusOut
+// events, and the keyboard extension's state changes, on the window library's
+// connection (window_proc_hook): a WM_DELETE_WINDOW message sets bit 0 of
+// close_request and is dropped; Pause and Break are recorded and dropped
+// before the window library sees them, and so are the key events behind them
+// until they have been acted upon.
+void install_window_hook(Runtime& rt, Display* display);
+// Acts on what the hook recorded, in order (after the window library's event
+// processing returned): Pause and Break go to the key handling, the key events
+// held back behind them to the window library, a focus loss lets the held
+// modifiers go, lock-toggle changes are reported.
+void dispatch_hooked_keys(Runtime& rt);
+
+}  // namespace ws
