@@ -40,13 +40,10 @@ run_tests() {
 
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer build: the whole suite"
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWS_SANITIZE="address;undefined"
-  # The window tests drive a real X server with real timing: one that fails
-  # is run once more, so that a load spike on the machine alone cannot fail
-  # the suite (a real fault fails both runs).
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" -LE window
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$JOBS" -L window --repeat until-pass:2
+    ctest --test-dir build-asan --output-on-failure -j "$JOBS" -L window
 
   echo "== ThreadSanitizer build: the threaded tests"
   configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWS_SANITIZE=thread -DWS_BENCH=OFF

@@ -8,6 +8,11 @@
 //   error_probe alert  shows an OK box captioned "Alert", prints
 //                      "alert answered: ok" (or the other answer) to stdout
 //                      and ends the program
+//   error_probe divide prints "LIVE" on the page, then at line 20 gets the
+//                      arithmetic signal an integer division by zero raises
+//                      ("Critical Error", "Division by zero"); prints
+//                      "after 20" should the program go on
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -66,16 +71,36 @@ class AlertProcedure final : public ws::Procedure {
   ws::BoxAnswer answer_ = ws::BoxAnswer::Unavailable;
 };
 
+class DivideProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "divide probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(4, ws::install_arithmetic_signal_handler(rt));
+    // Long enough for the window to show the page first.
+    STMT(5, rt.clock.sleep_ms(500));
+    // Raised rather than provoked: the sanitizer builds stop at a division
+    // by zero before the processor would signal it.
+    STMT(20, std::raise(SIGFPE));
+    STMT(21, say("after 20"));
+  }
+};
+
 void run_error_procedure(ws::Runtime& rt) { ErrorProcedure(rt).run(); }
 void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
+void run_divide_procedure(ws::Runtime& rt) { DivideProcedure(rt).run(); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "alert") == 0) {
+  if (argc > 1 && (std::strcmp(argv[1], "alert") == 0 || std::strcmp(argv[1], "divide") == 0)) {
     // The mode is this probe's own; the window library gets the rest.
+    const auto procedure = argv[1][0] == 'a' ? run_alert_procedure : run_divide_procedure;
     argv[1] = argv[0];
-    ws::runtime_main(argc - 1, argv + 1, run_alert_procedure);
+    ws::runtime_main(argc - 1, argv + 1, procedure);
   }
   ws::runtime_main(argc, argv, run_error_procedure);
 }

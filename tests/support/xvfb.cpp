@@ -17,8 +17,8 @@
 #include <sstream>
 #include <thread>
 
-#include "screen/font.h"
 #include "screen/page.h"
+#include "support/glyph_match.h"
 
 namespace ws::test {
 
@@ -117,7 +117,7 @@ void stop_child(pid_t pid, int grace_ms) {
   ::kill(pid, SIGTERM);
   if (!wait_child(pid, grace_ms)) {
     ::kill(pid, SIGKILL);
-    wait_child(pid, 5000);
+    wait_child(pid, kPatienceMs);
   }
 }
 
@@ -159,6 +159,35 @@ int palette_index(uint32_t rgb) {
   for (int n = 0; n < 16; ++n)
     if ((kDefaultPalette[n] & 0xFFFFFF) == (rgb & 0xFFFFFF)) return n;
   return -1;
+}
+
+bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_t* ink,
+             uint32_t* paper) {
+  if (x < 0 || y < 0 || x + 8 * static_cast<int>(text.size()) > img.width || y + 16 > img.height)
+    return false;
+  std::optional<uint32_t> on, off;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t* glyph = kPageFont[static_cast<uint8_t>(text[i])];
+    for (int row = 0; row < 16; ++row) {
+      for (int col = 0; col < 8; ++col) {
+        const uint32_t p = img.at(x + 8 * static_cast<int>(i) + col, y + row);
+        auto& expected = (glyph[row] & (0x80 >> col)) != 0 ? on : off;
+        if (!expected) expected = p;
+        if (*expected != p) return false;
+      }
+    }
+  }
+  if (!on || !off || *on == *off) return false;
+  if (ink) *ink = *on;
+  if (paper) *paper = *off;
+  return true;
+}
+
+std::optional<Point> find_text(const RgbImage& img, const std::string& text) {
+  for (int y = 0; y + 16 <= img.height; ++y)
+    for (int x = 0; x + 8 * static_cast<int>(text.size()) <= img.width; ++x)
+      if (text_at(img, x, y, text)) return Point{x, y};
+  return std::nullopt;
 }
 
 std::optional<RgbImage> decode_xwd(const std::string& bytes) {
@@ -232,46 +261,39 @@ bool Program::running() { return pid_ > 0 && !wait_exit(0); }
 void Program::kill() {
   if (running()) {
     ::kill(pid_, SIGKILL);
-    wait_exit(5000);
+    wait_exit(kPatienceMs);
   }
 }
 
 std::string Program::stdout_text() const { return read_file(out_path_); }
 std::string Program::stderr_text() const { return read_file(err_path_); }
 
-bool Program::has_line(const std::string& line) const {
-  const std::string out = "\n" + stdout_text();
-  return out.find("\n" + line + "\n") != std::string::npos;
+size_t Program::stdout_mark() const {
+  const std::string out = stdout_text();
+  const size_t last = out.rfind('\n');
+  return last == std::string::npos ? 0 : last + 1;
 }
 
-bool Program::wait_for_line(const std::string& line, int timeout_ms) const {
+bool Program::has_line(const std::string& line, size_t from) const {
+  const std::string out = stdout_text();
+  if (from > out.size()) return false;
+  return ("\n" + out.substr(from)).find("\n" + line + "\n") != std::string::npos;
+}
+
+bool Program::wait_for_line(const std::string& line, int timeout_ms, size_t from) const {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
-    if (has_line(line)) return true;
+    if (has_line(line, from)) return true;
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
 char grab_cell(const RgbImage& img, int row, int col, int* colour) {
-  uint8_t bits[16] = {};
-  int ink = -1;
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      const int c = palette_index(img.at((col - 1) * 8 + x, (row - 1) * 16 + y));
-      if (c == 0) continue;
-      bits[y] |= static_cast<uint8_t>(0x80 >> x);
-      ink = (ink == -1 || ink == c) ? c : -2;
-    }
-  }
-  if (colour) *colour = ink;
-  if (ink == -1) return ' ';
-  for (int g = 33; g < 127; ++g) {
-    bool same = true;
-    for (int y = 0; y < 16 && same; ++y) same = bits[y] == kPageFont[g][y];
-    if (same) return static_cast<char>(g);
-  }
-  return '?';
+  const CellRead cell =
+      read_cell(row, col, [&img](int x, int y) { return palette_index(img.at(x, y)); });
+  if (colour) *colour = cell.colour;
+  return cell.ch;
 }
 
 std::string grab_text(const RgbImage& img, int row, int from, int to) {
@@ -321,7 +343,7 @@ bool XServer::start_xvfb(int width, int height, bool with_glx) {
     // that took the number first makes ours exit.
     const auto start = Clock::now();
     bool ours = false, ready = false;
-    while (elapsed_ms(start) < 10000) {
+    while (elapsed_ms(start) < kPatienceMs) {
       if (wait_child(pid, 0)) break;
       if (!ours) {
         const std::string text = read_file(lock);
@@ -329,7 +351,7 @@ bool XServer::start_xvfb(int width, int height, bool with_glx) {
       }
       if (ours) {
         number_ = n;
-        if (run({"xdpyinfo"}, 5000) == 0) {
+        if (run({"xdpyinfo"}) == 0) {
           ready = true;
           break;
         }
@@ -367,7 +389,7 @@ bool XServer::start_window_manager() {
                   "", work_dir_ + "/openbox.log");
   Display* d = connection();
   const auto start = Clock::now();
-  while (d != nullptr && elapsed_ms(start) < 10000) {
+  while (d != nullptr && elapsed_ms(start) < kPatienceMs) {
     if (wait_child(wm_pid_, 0)) break;
     if (cardinal_property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK")) return true;
     sleep_ms(20);
@@ -391,7 +413,7 @@ int XServer::run(const std::vector<std::string>& argv, int timeout_ms, std::stri
   const auto code = wait_child(pid, timeout_ms);
   if (!code) {
     ::kill(pid, SIGKILL);
-    wait_child(pid, 5000);
+    wait_child(pid, kPatienceMs);
   }
   if (out) {
     *out = read_file(out_path);
@@ -591,7 +613,7 @@ std::optional<RgbImage> XServer::grab_page_until(WindowId w,
 
 std::optional<RgbImage> XServer::grab(WindowId w) {
   std::string bytes;
-  if (run({"xwd", "-id", std::to_string(w), "-silent", "-nobdrs"}, 10000, &bytes) != 0)
+  if (run({"xwd", "-id", std::to_string(w), "-silent", "-nobdrs"}, kPatienceMs, &bytes) != 0)
     return std::nullopt;
   return decode_xwd(bytes);
 }

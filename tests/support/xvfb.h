@@ -5,14 +5,18 @@
 //   ws::test::XServer x;                       // Xvfb + openbox
 //   ASSERT_TRUE(x.ok()) << x.error();
 //   ws::test::Program p(x, WS_BINARY_DIR "/winding-scheme");
-//   auto w = x.wait_for_window_of(p, 5000);     // by _NET_WM_PID
-//   ASSERT_TRUE(w && x.wait_mapped(*w, 5000));
+//   auto w = x.wait_for_window_of(p, kPatienceMs);   // by _NET_WM_PID
+//   ASSERT_TRUE(w && x.wait_mapped(*w, kPatienceMs));
 //   x.request_close(*w);
-//   EXPECT_EQ(p.wait_exit(2000), 0);
+//   EXPECT_EQ(p.wait_exit(kPatienceMs), 0);
 //
 // Both server processes are stopped by pid in the destructor (SIGTERM, then
 // SIGKILL), and they are also told to die with the test process should it
 // crash.
+//
+// Waits for something that is to happen take kPatienceMs: they guard against
+// a hang, and a slow machine must not run them out. How fast something
+// happened is a figure for the test's output, not a check.
 #pragma once
 
 #include <sys/types.h>
@@ -29,6 +33,10 @@ typedef struct _XDisplay Display;
 namespace ws::test {
 
 using WindowId = unsigned long;
+
+// The time allowed for something that is to happen: long enough that only a
+// hang runs it out, also with the machine fully loaded.
+inline constexpr int kPatienceMs = 20000;
 
 struct Geometry {
   int x = 0, y = 0;  // client area origin relative to the root window
@@ -51,6 +59,19 @@ int palette_index(uint32_t rgb);
 char grab_cell(const RgbImage& img, int row, int col, int* colour = nullptr);
 // Columns from..to of a text row of a grab.
 std::string grab_text(const RgbImage& img, int row, int from = 1, int to = 80);
+
+struct Point {
+  int x = 0, y = 0;
+};
+
+// Whether text is drawn in the page font with its top-left cell corner at
+// (x, y) of a grab (of a message box, say, whose colours are its own): every
+// pixel of a set glyph bit has one colour (*ink), every other pixel of the
+// cells another (*paper).
+bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_t* ink = nullptr,
+             uint32_t* paper = nullptr);
+// The first place, row by row, where text is drawn in the page font.
+std::optional<Point> find_text(const RgbImage& img, const std::string& text);
 
 // Decodes an XWD dump (any header byte order, 8/16/24/32 bits per pixel,
 // true colour masks) into RGB. Nullopt when it is not a picture xwd writes.
@@ -86,10 +107,14 @@ class Program {
 
   std::string stdout_text() const;
   std::string stderr_text() const;
-  // Whether the program has written this whole line to standard output.
-  bool has_line(const std::string& line) const;
-  // Polls standard output for the line.
-  bool wait_for_line(const std::string& line, int timeout_ms) const;
+  // The length of standard output up to its last complete line: a mark for
+  // has_line and wait_for_line to look only at what comes after it.
+  size_t stdout_mark() const;
+  // Whether the program has written this whole line to standard output
+  // (after the mark `from`).
+  bool has_line(const std::string& line, size_t from = 0) const;
+  // Polls standard output for the line (after the mark `from`).
+  bool wait_for_line(const std::string& line, int timeout_ms, size_t from = 0) const;
 
  private:
   pid_t pid_ = -1;
@@ -118,7 +143,7 @@ class XServer {
 
   // Runs a command with DISPLAY set; its exit code (-1 on timeout, when it is
   // killed). Standard output goes to *out when given.
-  int run(const std::vector<std::string>& argv, int timeout_ms = 10000,
+  int run(const std::vector<std::string>& argv, int timeout_ms = kPatienceMs,
           std::string* out = nullptr) const;
 
   // A window anywhere in the tree whose title is exactly title.
@@ -128,7 +153,8 @@ class XServer {
   std::optional<WindowId> wait_for_window_of(const Program& program, int timeout_ms);
   bool wait_mapped(WindowId w, int timeout_ms);
   // The program's window once it is mapped and shows the 640 x 480 page.
-  std::optional<WindowId> wait_for_page_window(const Program& program, int timeout_ms = 10000);
+  std::optional<WindowId> wait_for_page_window(const Program& program,
+                                               int timeout_ms = kPatienceMs);
   // The title (_NET_WM_NAME, else WM_NAME), nullopt when the window is gone.
   std::optional<std::string> title(WindowId w);
   std::optional<Geometry> client_geometry(WindowId w);
@@ -149,11 +175,11 @@ class XServer {
   std::optional<RgbImage> grab(WindowId w);
   // Grabs until pred holds (the grab that satisfied it) or timeout_ms passes.
   std::optional<RgbImage> grab_until(WindowId w, const std::function<bool(const RgbImage&)>& pred,
-                                     int timeout_ms = 5000);
+                                     int timeout_ms = kPatienceMs);
   // The same for a grab of exactly the page's 640 x 480.
   std::optional<RgbImage> grab_page_until(WindowId w,
                                           const std::function<bool(const RgbImage&)>& pred,
-                                          int timeout_ms = 5000);
+                                          int timeout_ms = kPatienceMs);
   // One pixel of the client area as 0xRRGGBB, read directly (fast enough to
   // poll for a change).
   std::optional<uint32_t> pixel(WindowId w, int x, int y);

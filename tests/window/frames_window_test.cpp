@@ -42,7 +42,6 @@ int off_palette_pixels(const RgbImage& img) {
 // The suite's server has the default 1280 x 1024 screen.
 class FramesWindow : public XServerSuite<FramesWindow> {
  protected:
-
   // The probe's window, once it shows the page at 640 x 480.
   WindowId open_page(Program& p) {
     const auto w = x().wait_for_page_window(p);
@@ -75,7 +74,7 @@ TEST_F(FramesWindow, UserResizesAreAnsweredWithThePagesAspectAndTheFrameIsSmooth
   const Step steps[] = {{800, 480, 800, 599}, {800, 700, 933, 700}, {1000, 720, 1000, 749}};
   for (const Step& s : steps) {
     ASSERT_TRUE(x().resize(w, s.w, s.h));
-    const auto g = x().wait_client_size(w, s.want_w, s.want_h, 5000);
+    const auto g = x().wait_client_size(w, s.want_w, s.want_h, kPatienceMs);
     ASSERT_TRUE(g);
     EXPECT_EQ(g->width, s.want_w) << s.w << " x " << s.h;
     EXPECT_EQ(g->height, s.want_h) << s.w << " x " << s.h;
@@ -96,7 +95,9 @@ TEST_F(FramesWindow, ASizeOfTheAspectAskedForBeforeIsKeptAsTheUserMadeIt) {
   const WindowId w = open_page(p);
   ASSERT_NE(w, 0u);
   ASSERT_TRUE(x().resize(w, 800, 500));
-  const auto g = x().wait_geometry_settled(w, 400, 5000);
+  // Once the size has arrived, no answer of the program changes it.
+  x().wait_client_size(w, 800, 500, kPatienceMs);
+  const auto g = x().wait_geometry_settled(w, 1000, kPatienceMs);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->width, 800);
   EXPECT_EQ(g->height, 500);
@@ -145,7 +146,7 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
   EXPECT_GT(off_palette_pixels(*img), 0);
   // 5: the window again, at the page's size, pixel for pixel.
   press();
-  const auto g = x().wait_client_size(w, 640, 480, 5000);
+  const auto g = x().wait_client_size(w, 640, 480, kPatienceMs);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->width, 640);
   EXPECT_EQ(g->height, 480);
@@ -182,8 +183,8 @@ TEST_F(FramesWindow, DISABLED_Figures) {
   {
     // The real program waiting at its first prompt.
     Program real(x(), WS_BINARY_DIR "/winding-scheme");
-    const auto w = x().wait_for_window_of(real, 10000);
-    ASSERT_TRUE(w && x().wait_mapped(*w, 10000));
+    const auto w = x().wait_for_window_of(real, kPatienceMs);
+    ASSERT_TRUE(w && x().wait_mapped(*w, kPatienceMs));
     std::this_thread::sleep_for(std::chrono::seconds(3));
     std::printf("cpu over 10 s, the program at its first prompt: %.2f %% of one core\n",
                 cpu_percent_over_10s(real.pid()));

@@ -8,13 +8,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "screen/font.h"
 #include "support/xvfb_suite.h"
 
 namespace ws::test {
@@ -23,43 +23,6 @@ namespace {
 const std::string kProbe = WS_BINARY_DIR "/error_probe";
 const std::string kReportTitle = "Unhandled Error #6";
 const std::string kAlertText = "Software frame buffer: Failed to find available frame";
-
-struct Point {
-  int x = 0, y = 0;
-};
-
-// Whether text is drawn in the page font with its top-left cell corner at
-// (x, y): every pixel of a set glyph bit has one colour (*ink), every other
-// pixel of the cells another (*paper).
-bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_t* ink = nullptr,
-             uint32_t* paper = nullptr) {
-  if (x < 0 || y < 0 || x + 8 * static_cast<int>(text.size()) > img.width || y + 16 > img.height)
-    return false;
-  std::optional<uint32_t> on, off;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const uint8_t* glyph = kPageFont[static_cast<uint8_t>(text[i])];
-    for (int row = 0; row < 16; ++row) {
-      for (int col = 0; col < 8; ++col) {
-        const uint32_t p = img.at(x + 8 * static_cast<int>(i) + col, y + row);
-        auto& expected = (glyph[row] & (0x80 >> col)) != 0 ? on : off;
-        if (!expected) expected = p;
-        if (*expected != p) return false;
-      }
-    }
-  }
-  if (!on || !off || *on == *off) return false;
-  if (ink) *ink = *on;
-  if (paper) *paper = *off;
-  return true;
-}
-
-// The first place, row by row, where text is drawn in the page font.
-std::optional<Point> find_text(const RgbImage& img, const std::string& text) {
-  for (int y = 0; y + 16 <= img.height; ++y)
-    for (int x = 0; x + 8 * static_cast<int>(text.size()) <= img.width; ++x)
-      if (text_at(img, x, y, text)) return Point{x, y};
-  return std::nullopt;
-}
 
 // Writes a grab to a PNG under the test output directory; returns the path.
 std::string save_png(const RgbImage& img, const std::string& name) {
@@ -94,6 +57,19 @@ std::string save_png(const RgbImage& img, const std::string& name) {
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Grabs the window until pred holds or the patience runs out; the last grab
+// (for the failure message when pred never held).
+std::optional<RgbImage> grab_last_until(XServer& x, WindowId w,
+                                        const std::function<bool(const RgbImage&)>& pred) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  std::optional<RgbImage> img;
+  for (;;) {
+    if (auto next = x.grab(w)) img = std::move(next);
+    if ((img && pred(*img)) || std::chrono::steady_clock::now() >= end) return img;
+    pause_ms(20);
+  }
+}
+
 
 // One Xvfb with openbox for the whole suite.
 class MessageBoxWindowTest : public XServerSuite<MessageBoxWindowTest> {
@@ -110,23 +86,20 @@ class MessageBoxWindowTest : public XServerSuite<MessageBoxWindowTest> {
                          std::vector<std::string> args = {}) {
     program = std::make_unique<Program>(x(), kProbe, std::move(args));
     EXPECT_TRUE(program->started());
-    const auto box = x().wait_for_window_titled(title, 10000);
-    EXPECT_TRUE(box && x().wait_mapped(*box, 5000)) << "no box \"" << title << "\"; stderr:\n"
-                                                    << program->stderr_text();
-    const auto main = x().wait_for_window_of(*program, 10000);
-    EXPECT_TRUE(main && x().wait_mapped(*main, 5000)) << "no main window";
+    const auto box = x().wait_for_window_titled(title, kPatienceMs);
+    EXPECT_TRUE(box && x().wait_mapped(*box, kPatienceMs))
+        << "no box \"" << title << "\"; stderr:\n"
+        << program->stderr_text();
+    const auto main = x().wait_for_window_of(*program, kPatienceMs);
+    EXPECT_TRUE(main && x().wait_mapped(*main, kPatienceMs)) << "no main window";
     return {box.value_or(0), main.value_or(0)};
   }
 
   // The box's client area, once its text is drawn.
   std::optional<RgbImage> grab_drawn(WindowId box, const std::string& first_line) {
-    std::optional<RgbImage> img;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      img = x().grab(box);
-      if (img && find_text(*img, first_line)) break;
-      pause_ms(20);
-    }
-    return img;
+    return grab_last_until(x(), box, [&](const RgbImage& img) {
+      return find_text(img, first_line).has_value();
+    });
   }
 
   // A click with the first mouse button on the middle of the button labelled
@@ -158,14 +131,14 @@ class MessageBoxWindowTest : public XServerSuite<MessageBoxWindowTest> {
       ASSERT_TRUE(x().send_keys(box, {how}));
   }
 
-  bool box_gone(const std::string& title, int timeout_ms) {
-    for (int waited = 0;; waited += 20) {
+  bool box_gone(const std::string& title) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    for (;;) {
       if (!x().wait_for_window_titled(title, 0)) return true;
-      if (waited >= timeout_ms) return false;
+      if (std::chrono::steady_clock::now() >= end) return false;
       pause_ms(20);
     }
   }
-
 };
 
 
@@ -203,14 +176,14 @@ TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWin
   EXPECT_LT(yes->x, no->x);
 
   std::string props;
-  x().run({"xprop", "-id", std::to_string(box), "_NET_WM_STATE", "_NET_WM_WINDOW_TYPE"}, 5000,
-          &props);
+  x().run({"xprop", "-id", std::to_string(box), "_NET_WM_STATE", "_NET_WM_WINDOW_TYPE"},
+          kPatienceMs, &props);
   EXPECT_NE(props.find("_NET_WM_STATE_ABOVE"), std::string::npos) << props;
   EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << props;
 
   // The main window takes the page's size and shows the page while the
   // report holds the program thread; the box does not cover it.
-  const auto main_area = x().wait_client_size(main, 640, 480, 10000);
+  const auto main_area = x().wait_client_size(main, 640, 480, kPatienceMs);
   ASSERT_TRUE(main_area && main_area->width == 640 && main_area->height == 480);
   const auto box_area = x().client_geometry(box);
   ASSERT_TRUE(box_area);
@@ -218,11 +191,8 @@ TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWin
       box_area->x >= main_area->x + 640 || box_area->x + box_area->width <= main_area->x ||
       box_area->y >= main_area->y + 480 || box_area->y + box_area->height <= main_area->y;
   EXPECT_TRUE(apart);
-  std::optional<RgbImage> page;
-  for (int attempt = 0; attempt < 100 && !(page && text_at(*page, 0, 0, "LIVE")); ++attempt) {
-    pause_ms(20);
-    page = x().grab(main);
-  }
+  const auto page =
+      grab_last_until(x(), main, [](const RgbImage& img) { return text_at(img, 0, 0, "LIVE"); });
   ASSERT_TRUE(page);
   uint32_t page_ink = 0, page_paper = 0;
   EXPECT_TRUE(text_at(*page, 0, 0, "LIVE", &page_ink, &page_paper))
@@ -233,7 +203,7 @@ TEST_F(MessageBoxWindowTest, ReportShowsThreeLinesAndButtonsBesideTheLiveMainWin
   EXPECT_FALSE(p->has_line("after 40"));
   EXPECT_TRUE(p->running());
   answer(box, "n");
-  EXPECT_EQ(p->wait_exit(10000), 0);
+  EXPECT_EQ(p->wait_exit(kPatienceMs), 0);
 }
 
 TEST_F(MessageBoxWindowTest, YesGoesOnWithTheNextStatementAndNoEndsTheProgram) {
@@ -252,13 +222,13 @@ TEST_F(MessageBoxWindowTest, YesGoesOnWithTheNextStatementAndNoEndsTheProgram) {
     ASSERT_TRUE(grab_drawn(box, "Line:40"));
     answer(box, c.how);
     if (c.yes) {
-      EXPECT_TRUE(p->wait_for_line("after 40", 10000)) << p->stderr_text();
-      EXPECT_TRUE(box_gone(kReportTitle, 5000));
+      EXPECT_TRUE(p->wait_for_line("after 40", kPatienceMs)) << p->stderr_text();
+      EXPECT_TRUE(box_gone(kReportTitle));
       EXPECT_TRUE(p->running());
       ASSERT_TRUE(x().request_close(main));
-      EXPECT_EQ(p->wait_exit(10000), 0);
+      EXPECT_EQ(p->wait_exit(kPatienceMs), 0);
     } else {
-      EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
+      EXPECT_EQ(p->wait_exit(kPatienceMs), 0) << p->stderr_text();
       EXPECT_FALSE(p->has_line("after 40"));
     }
   }
@@ -278,7 +248,7 @@ TEST_F(MessageBoxWindowTest, EscapeAndCloseRequestDoNotAnswerTheQuestion) {
     EXPECT_FALSE(p->has_line("after 40"));
   }
   answer(box, "y");
-  EXPECT_TRUE(p->wait_for_line("after 40", 10000));
+  EXPECT_TRUE(p->wait_for_line("after 40", kPatienceMs));
 }
 
 TEST_F(MessageBoxWindowTest, ReportDestroyedFromOutsideIsAskedAgain) {
@@ -287,17 +257,18 @@ TEST_F(MessageBoxWindowTest, ReportDestroyedFromOutsideIsAskedAgain) {
   ASSERT_TRUE(box != 0 && main != 0);
   answer(box, "destroy");
   std::optional<WindowId> again;
-  for (int attempt = 0; attempt < 250 && !(again && *again != box); ++attempt) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (!(again && *again != box) && std::chrono::steady_clock::now() < end) {
     pause_ms(20);
     again = x().wait_for_window_titled(kReportTitle, 0);
   }
   ASSERT_TRUE(again && *again != box);
-  ASSERT_TRUE(x().wait_mapped(*again, 5000));
+  ASSERT_TRUE(x().wait_mapped(*again, kPatienceMs));
   const auto img = grab_drawn(*again, "Line:40");
   EXPECT_TRUE(img && find_text(*img, "Continue?"));
   EXPECT_FALSE(p->has_line("after 40"));
   answer(*again, "y");
-  EXPECT_TRUE(p->wait_for_line("after 40", 10000));
+  EXPECT_TRUE(p->wait_for_line("after 40", kPatienceMs));
 }
 
 TEST_F(MessageBoxWindowTest, CloseRequestWhileTheReportIsOpenWaitsForTheAnswer) {
@@ -310,7 +281,7 @@ TEST_F(MessageBoxWindowTest, CloseRequestWhileTheReportIsOpenWaitsForTheAnswer) 
     EXPECT_EQ(p->wait_exit(600), std::nullopt);
     EXPECT_TRUE(x().wait_for_window_titled(kReportTitle, 0));
     answer(box, yes ? "y" : "n");
-    EXPECT_EQ(p->wait_exit(10000), 0) << p->stderr_text();
+    EXPECT_EQ(p->wait_exit(kPatienceMs), 0) << p->stderr_text();
     // After Yes the next statement still runs; the program parks at its end.
     EXPECT_EQ(p->has_line("after 40"), yes);
   }
@@ -331,9 +302,24 @@ TEST_F(MessageBoxWindowTest, AlertShowsItsTextAndClosesWithOk) {
     EXPECT_GT(ok->y, text->y + 16);
     EXPECT_FALSE(find_text(*img, "Yes")) << png;
     answer(box, how);
-    EXPECT_TRUE(p->wait_for_line("alert answered: ok", 10000)) << p->stderr_text();
-    EXPECT_EQ(p->wait_exit(10000), 0);
+    EXPECT_TRUE(p->wait_for_line("alert answered: ok", kPatienceMs)) << p->stderr_text();
+    EXPECT_EQ(p->wait_exit(kPatienceMs), 0);
   }
+}
+
+// The arithmetic signal on the program thread: the handler only hands the
+// error to the frame thread, which shows "Critical Error" and ends the
+// program once it is answered; the program does not go on.
+TEST_F(MessageBoxWindowTest, ArithmeticSignalShowsTheCriticalErrorAndEndsTheProgram) {
+  std::unique_ptr<Program> p;
+  const auto [box, main] = start_with_box(p, "Critical Error", {"divide"});
+  ASSERT_TRUE(box != 0 && main != 0);
+  const auto img = grab_drawn(box, "Division by zero");
+  ASSERT_TRUE(img && find_text(*img, "OK")) << save_png(*img, "msgbox_critical");
+  EXPECT_EQ(p->wait_exit(600), std::nullopt) << "the box must be answered first";
+  answer(box, "Return");
+  EXPECT_EQ(p->wait_exit(kPatienceMs), 0) << p->stderr_text();
+  EXPECT_FALSE(p->has_line("after 20"));
 }
 
 }  // namespace

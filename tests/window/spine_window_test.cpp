@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,19 +26,18 @@ long long ms_between(Clock::time_point a, Clock::time_point b) {
 
 class SpineWindow : public XServerSuite<SpineWindow> {
  protected:
-
   // Starts a program and waits for its window to be mapped.
   WindowId open(Program& p) {
-    const auto w = x().wait_for_window_of(p, 10000);
+    const auto w = x().wait_for_window_of(p, kPatienceMs);
     EXPECT_TRUE(w) << "no window; stderr: " << p.stderr_text();
     if (!w) return 0;
-    EXPECT_TRUE(x().wait_mapped(*w, 10000));
+    EXPECT_TRUE(x().wait_mapped(*w, kPatienceMs));
     return *w;
   }
 
   // Polls the title until it is wanted; the last title seen.
-  std::string wait_title(WindowId w, const std::string& wanted, int timeout_ms = 5000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  std::string wait_title(WindowId w, const std::string& wanted) {
+    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
     std::string t;
     do {
       t = x().title(w).value_or("<none>");
@@ -46,9 +46,7 @@ class SpineWindow : public XServerSuite<SpineWindow> {
     } while (Clock::now() < end);
     return t;
   }
-
 };
-
 
 TEST_F(SpineWindow, TheProgramIsTitledTakesThePagesSizeAndTheCloseButtonEndsItWithCode0) {
   Program p(x(), kProgram);
@@ -56,29 +54,40 @@ TEST_F(SpineWindow, TheProgramIsTitledTakesThePagesSizeAndTheCloseButtonEndsItWi
   ASSERT_NE(w, 0u);
   const auto mapped = Clock::now();
   EXPECT_EQ(wait_title(w, kTitle), kTitle);
-  const auto g = x().wait_client_size(w, 640, 480, 5000);
+  const auto g = x().wait_client_size(w, 640, 480, kPatienceMs);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->width, 640);
   EXPECT_EQ(g->height, 480);
 
   const auto close = Clock::now();
   ASSERT_TRUE(x().request_close(w));
-  EXPECT_EQ(p.wait_exit(3000), 0) << p.stderr_text();
+  EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
   ASSERT_FALSE(p.running());
   RecordProperty("exec_to_mapped_ms", std::to_string(ms_between(p.start_time(), mapped)));
   RecordProperty("close_to_exit_ms", std::to_string(ms_between(close, p.exit_time())));
 }
 
 TEST_F(SpineWindow, TheWindowOpensAt640x400AndTakes640x480WithThePagesFirstFrame) {
-  Program p(x(), kPageProbe, {}, {"PROBE_PAGE_DELAY_MS=1500"});
+  // The probe selects the page this long after its start.
+  constexpr int kPageDelayMs = 3000;
+  Program p(x(), kPageProbe, {}, {"PROBE_PAGE_DELAY_MS=" + std::to_string(kPageDelayMs)});
   const WindowId w = open(p);
   ASSERT_NE(w, 0u);
-  // Frames of the blank 640 x 400 screen keep the window as it opened.
-  const auto before = x().wait_geometry_settled(w, 300, 1200);
+  // Frames of the blank 640 x 400 screen keep the window as it opened. What
+  // was seen before the page was selected tells; a machine too slow to see
+  // the window settle by then shows nothing either way.
+  const auto before = x().wait_geometry_settled(w, 500, kPatienceMs);
+  const long long seen_ms = ms_between(p.start_time(), Clock::now());
+  RecordProperty("start_to_settled_ms", std::to_string(seen_ms));
   ASSERT_TRUE(before);
-  EXPECT_EQ(before->width, 640);
-  EXPECT_EQ(before->height, 400);
-  const auto after = x().wait_client_size(w, 640, 480, 5000);
+  if (seen_ms < kPageDelayMs) {
+    EXPECT_EQ(before->width, 640);
+    EXPECT_EQ(before->height, 400);
+  } else {
+    std::cout << "640 x 400 not checked: the window settled only " << seen_ms
+              << " ms after the start\n";
+  }
+  const auto after = x().wait_client_size(w, 640, 480, kPatienceMs);
   ASSERT_TRUE(after);
   EXPECT_EQ(after->height, 480);
 }
@@ -98,7 +107,7 @@ TEST_F(SpineWindow, TheWindowShowsTheLatestTitleWheneverItWasSet) {
   for (const Case& c : cases) {
     Program p(x(), kPageProbe, {}, c.env.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{c.env});
-    const auto w = x().wait_for_window_of(p, 10000);
+    const auto w = x().wait_for_window_of(p, kPatienceMs);
     ASSERT_TRUE(w) << c.when << ": " << p.stderr_text();
     if (!c.first.empty()) {
       EXPECT_EQ(x().title(*w), c.first) << c.when;
@@ -117,7 +126,12 @@ TEST_F(SpineWindow, CtrlBreakEndsTheProgramWithCode0) {
     const WindowId w = open(p);
     ASSERT_NE(w, 0u);
     ASSERT_TRUE(x().send_keys(w, {keys}));
-    EXPECT_EQ(p.wait_exit(3000), 0) << keys << ": " << p.stderr_text();
+    const auto sent = Clock::now();
+    EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << keys << ": " << p.stderr_text();
+    if (!p.running()) {
+      std::cout << keys << ": ended " << ms_between(sent, p.exit_time())
+                << " ms after the keys were sent\n";
+    }
   }
 }
 
@@ -129,7 +143,7 @@ TEST_F(SpineWindow, TheCloseButtonEndsTheProgramAlsoWhilePauseHoldsIt) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(p.running());
   ASSERT_TRUE(x().request_close(w));
-  EXPECT_EQ(p.wait_exit(3000), 0) << p.stderr_text();
+  EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
 }
 
 TEST(SpineWithoutDisplay, TheProgramEndsAtOnceWithCode1AndOneLineOnStderr) {
@@ -145,8 +159,12 @@ TEST(SpineWithoutDisplay, TheProgramEndsAtOnceWithCode1AndOneLineOnStderr) {
   };
   for (const Case& c : cases) {
     Program p(no_glx, kProgram, {}, {}, c.display_name);
-    const auto code = p.wait_exit(5000);
+    const auto code = p.wait_exit(kPatienceMs);
     EXPECT_EQ(code, 1) << c.display;
+    if (code) {
+      std::cout << c.display << ": ended " << ms_between(p.start_time(), p.exit_time())
+                << " ms after the start\n";
+    }
     const std::string err = p.stderr_text();
     EXPECT_FALSE(err.empty()) << c.display;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << c.display << ": " << err;
