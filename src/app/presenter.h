@@ -16,8 +16,8 @@ void set_window_runtime(Runtime& rt);
 void present_frame();
 // Registers the display timer: first tick after 8 ms.
 void start_display_timer();
-// One-shot timer: requests a redisplay when a presentation is due, sleeps
-// 4 ms and re-arms itself for 12 ms.
+// One-shot timer: requests a redisplay when a presentation is due and
+// re-arms itself for 16 ms.
 void display_timer_tick(int value);
 // When the timer will next fire (for the event loop's wait).
 std::chrono::steady_clock::time_point next_display_tick();

@@ -14,6 +14,9 @@ namespace ws {
 
 namespace {
 
+// A frame-thread pass; frames are built on every second one.
+constexpr int64_t kPassMs = 16;
+
 void program_thread_entry(Runtime* rt, ProgramProcedure procedure) {
   try {
     procedure(*rt);
@@ -40,8 +43,9 @@ void frame_thread_loop(Runtime& rt) {
   bool building_pass = false;
   for (;;) {
     if (rt.state.close_request.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
-    sleep_real_ms(15);
-    sleep_real_ms(1);
+    // One sleep for the whole pass: every wake-up costs, and nothing happens
+    // between its two parts.
+    sleep_real_ms(kPassMs);
     if (rt.state.program_ended.load(std::memory_order_acquire) != 0) run_exit_sequence(rt);
     if (const int32_t n = rt.state.critical_signal.load(std::memory_order_acquire); n != 0)
       report_critical_error(rt, n);
