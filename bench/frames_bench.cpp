@@ -10,6 +10,8 @@
 
 namespace {
 
+void build(ws::test::Headless& h) { ws::build_frame(h.rt.frames, h.rt.pages, h.boxes); }
+
 void draw_pattern(ws::ScreenPage& page) {
   for (int y = 0; y < page.height; ++y)
     for (int x = 0; x < page.width; ++x) page.set_pixel(x, y, (x / 8 + y / 16 + (x ^ y)) & 15);
@@ -19,8 +21,8 @@ void BM_BuildFrameUnchangedPage(benchmark::State& state) {
   ws::test::Headless h;
   ws::set_screen_mode(h.rt, 12);
   draw_pattern(h.page());
-  ws::build_frame(h.rt);
-  for (auto _ : state) ws::build_frame(h.rt);
+  build(h);
+  for (auto _ : state) build(h);
 }
 BENCHMARK(BM_BuildFrameUnchangedPage)->Unit(benchmark::kMicrosecond);
 
@@ -29,11 +31,11 @@ void BM_BuildFrameChangedPage(benchmark::State& state) {
   ws::set_screen_mode(h.rt, 12);
   ws::ScreenPage& page = h.page();
   draw_pattern(page);
-  ws::build_frame(h.rt);
+  build(h);
   uint32_t colour = 0;
   for (auto _ : state) {
     page.set_pixel(639, 479, ++colour);
-    ws::build_frame(h.rt);
+    build(h);
   }
 }
 BENCHMARK(BM_BuildFrameChangedPage)->Unit(benchmark::kMicrosecond);

@@ -317,13 +317,20 @@ XServer::XServer(bool with_window_manager, int width, int height, bool with_glx)
 }
 
 XServer::~XServer() {
-  if (display_ != nullptr) XCloseDisplay(display_);
-  stop_child(wm_pid_, 2000);
-  stop_child(xvfb_pid_, 2000);
+  stop();
   if (!work_dir_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(work_dir_, ec);
   }
+}
+
+void XServer::stop() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+  display_ = nullptr;
+  stop_child(wm_pid_, 2000);
+  stop_child(xvfb_pid_, 2000);
+  wm_pid_ = xvfb_pid_ = -1;
+  ok_ = false;
 }
 
 bool XServer::start_xvfb(int width, int height, bool with_glx) {

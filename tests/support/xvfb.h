@@ -138,6 +138,10 @@ class XServer {
   const std::string& error() const { return error_; }
   int number() const { return number_; }
   std::string display() const { return ":" + std::to_string(number_); }
+  // Stops the window manager and the X server now, as if the display went
+  // away; the scratch directory (with the programs' output) stays until the
+  // destructor.
+  void stop();
   // A scratch directory removed with the server.
   const std::string& work_dir() const { return work_dir_; }
 

@@ -330,5 +330,23 @@ TEST_F(StressWindow, AResizeWhilePausedShowsTheHeldPageStretched) {
       << p->stderr_text();
 }
 
+// The X server going away while a report box is open: the window's and the
+// box's connections fail at the same moment, on two threads, and the loss is
+// reported once, with exit code 1. A server of its own, since it is stopped.
+TEST(LostDisplay, IsReportedOnceWithCode1) {
+  XServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  Program p(server, WS_BINARY_DIR "/error_probe");
+  ASSERT_TRUE(server.wait_for_page_window(p)) << p.stderr_text();
+  ASSERT_TRUE(server.wait_for_window_titled(kReportTitle, kPatienceMs)) << p.stderr_text();
+  server.stop();
+  ASSERT_EQ(p.wait_exit(kPatienceMs), 1) << p.stderr_text();
+  const std::string err = p.stderr_text();
+  const std::string line = "the connection to the display was lost";
+  size_t count = 0;
+  for (size_t at = err.find(line); at != std::string::npos; at = err.find(line, at + 1)) ++count;
+  EXPECT_EQ(count, 1u) << err;
+}
+
 }  // namespace
 }  // namespace ws::test
