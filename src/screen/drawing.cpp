@@ -170,7 +170,7 @@ void draw_circle(Runtime& rt, double x, double y, double r, std::optional<int32_
   // Past the box test |x| and |y| are below radius + 640, and the step bound
   // keeps the radius below three million: all positions fit in 32 bits.
   const auto round_away = [](Real v) {
-    return static_cast<int32_t>(std::trunc(v >= 0 ? v + 0.5L : v - 0.5L));
+    return static_cast<int32_t>(v >= 0 ? v + 0.5L : v - 0.5L);  // converts toward zero
   };
   const int32_t cx = round_away(x), cy = round_away(y);
 
@@ -178,8 +178,7 @@ void draw_circle(Runtime& rt, double x, double y, double r, std::optional<int32_
     int32_t x, y;  // y is 0 or negative: the quarter runs from the right end to the top
   };
   const auto offset = [radius](double c, double s) {
-    return Offset{static_cast<int32_t>(std::trunc(c * radius + 0.5L)),
-                  static_cast<int32_t>(std::trunc(s * radius - 0.5L))};
+    return Offset{static_cast<int32_t>(c * radius + 0.5L), static_cast<int32_t>(s * radius - 0.5L)};
   };
   const auto plot = [&](Offset p) {
     plot_clipped_pixel(page, cx + p.x, cy + p.y, ink);
