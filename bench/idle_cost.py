@@ -108,15 +108,10 @@ def tail(path, lines=3):
 
 # ------------------------------------------------------------ X server
 
-OPENBOX_RC = """<?xml version="1.0" encoding="UTF-8"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc">
-  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
-  <placement><policy>Smart</policy></placement>
-  <desktops><number>1</number></desktops>
-  <keyboard></keyboard>
-  <mouse></mouse>
-</openbox_config>
-"""
+# The window manager's configuration the window tests use: no key or mouse
+# bindings, so that Alt+Enter reaches the program.
+OPENBOX_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tests",
+                          "support", "openbox-rc.xml")
 
 
 class XServer:
@@ -178,12 +173,9 @@ class XServer:
         return False
 
     def _start_openbox(self):
-        rc = os.path.join(self.work, "openbox-rc.xml")
-        with open(rc, "w") as f:
-            f.write(OPENBOX_RC)
         home = {"HOME": self.work, "XDG_CONFIG_HOME": self.work, "XDG_CACHE_HOME": self.work}
         log = os.path.join(self.work, "openbox")
-        self.wm = spawn(["openbox", "--config-file", rc], self.env(home), log + ".out",
+        self.wm = spawn(["openbox", "--config-file", OPENBOX_RC], self.env(home), log + ".out",
                         log + ".err")
         end = time.monotonic() + 10
         while time.monotonic() < end:

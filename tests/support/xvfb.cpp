@@ -377,18 +377,7 @@ bool XServer::start_xvfb(int width, int height, bool with_glx) {
 }
 
 bool XServer::start_window_manager() {
-  // No key or mouse bindings: the default ones take Alt+Enter's neighbours
-  // (Alt+F4, Alt+Tab, Alt+Space...) away from the program under test.
-  const std::string rc = work_dir_ + "/openbox-rc.xml";
-  std::ofstream(rc) << R"(<?xml version="1.0" encoding="UTF-8"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc">
-  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
-  <placement><policy>Smart</policy></placement>
-  <desktops><number>1</number></desktops>
-  <keyboard></keyboard>
-  <mouse></mouse>
-</openbox_config>
-)";
+  const std::string rc = WS_OPENBOX_RC;
   wm_pid_ = spawn({"openbox", "--config-file", rc},
                   make_environment(display(), {"XDG_CONFIG_HOME=" + work_dir_,
                                                "XDG_CACHE_HOME=" + work_dir_,

@@ -115,14 +115,15 @@ class StressWindow : public XServerSuite<StressWindow> {
     return *w;
   }
 
-  // Gives the window the keyboard, so that keys sent later without naming a
-  // window (while the program is stopped) reach it.
-  bool activate(WindowId w) {
-    return x().run({"xdotool", "windowactivate", "--sync", std::to_string(w)}) == 0;
-  }
-
-  // xdotool key to the focused window, without waiting on the program.
-  bool key(const std::vector<std::string>& keys, int delay_ms = 5) {
+  // Sends keys to window w of program p while p is stopped, so that all of
+  // them wait in the connection and are read at once when it goes on. The
+  // window is given the keyboard first: xdotool cannot wait on a stopped
+  // program, so the keys go to the focused window without naming it.
+  bool keys_in_one_read(Program& p, WindowId w, const std::vector<std::string>& keys,
+                        int delay_ms) {
+    if (x().run({"xdotool", "windowactivate", "--sync", std::to_string(w)}) != 0) return false;
+    Stopped stopped(p);
+    if (!stopped.ok()) return false;
     std::vector<std::string> argv{"xdotool", "key", "--delay", std::to_string(delay_ms)};
     argv.insert(argv.end(), keys.begin(), keys.end());
     return x().run(argv) == 0;
@@ -154,14 +155,9 @@ TEST_F(StressWindow, CtrlBreakAfterABurstOfPausesInOneReadEndsTheProgram) {
   std::unique_ptr<Program> p;
   const WindowId w = start(p);
   ASSERT_NE(w, 0u);
-  ASSERT_TRUE(activate(w));
-  {
-    Stopped stopped(*p);
-    ASSERT_TRUE(stopped.ok());
-    std::vector<std::string> keys(40, "Pause");
-    keys.push_back("ctrl+Pause");
-    ASSERT_TRUE(key(keys));
-  }
+  std::vector<std::string> keys(40, "Pause");
+  keys.push_back("ctrl+Pause");
+  ASSERT_TRUE(keys_in_one_read(*p, w, keys, 5));
   EXPECT_EQ(p->wait_exit(15000), 0) << "Ctrl+Break after 40 Pause presses in one read was lost; "
                                     << p->stderr_text();
 }
@@ -222,12 +218,7 @@ TEST_F(StressWindow, KeysAroundAPauseInOneReadActInTheOrderTheyCame) {
     std::unique_ptr<Program> p;
     const WindowId w = start(p);
     ASSERT_NE(w, 0u);
-    ASSERT_TRUE(activate(w));
-    {
-      Stopped stopped(*p);
-      ASSERT_TRUE(stopped.ok());
-      ASSERT_TRUE(key({"2", "Pause", "4"}, 20));
-    }
+    ASSERT_TRUE(keys_in_one_read(*p, w, {"2", "Pause", "4"}, 20));
     batch.settled = prompt_row(w);
     batch.after_digit = digit_after(w);
   }
