@@ -168,9 +168,10 @@ void draw_circle(Runtime& rt, double x, double y, double r, std::optional<int32_
   }
 
   // Past the box test |x| and |y| are below radius + 640, and the step bound
-  // keeps the radius below three million: all positions fit in 32 bits.
-  const auto round_away = [](Real v) {
-    return static_cast<int32_t>(v >= 0 ? v + 0.5L : v - 0.5L);  // converts toward zero
+  // keeps the radius below three million: all positions fit in 32 bits. Each
+  // conversion to int32_t below cuts toward zero, in one step.
+  const auto round_away = [](Real v) {  // halves away from zero
+    return static_cast<int32_t>(v >= 0 ? v + 0.5L : v - 0.5L);
   };
   const int32_t cx = round_away(x), cy = round_away(y);
 
