@@ -4,15 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "screen/real.h"
 #include "screen/runtime.h"
 #include "screen/text.h"
 
 namespace ws {
 
 namespace {
-
-// Expressions are evaluated in the x87 extended format.
-using Real = long double;
 
 constexpr double kPi = 3.141592653589793;
 
