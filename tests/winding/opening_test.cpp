@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -214,6 +215,19 @@ struct DerivedCase {
   std::vector<Report> reports;
 };
 
+// The two answers as typed, so that test names and failures show them (not
+// the bytes of the pointers to them).
+void PrintTo(const DerivedCase& c, std::ostream* os) {
+  *os << "Z=" << c.slots << " p=" << c.poles;
+}
+std::string answer_name(const char* answer) {
+  if (*answer == '\0') return "none";
+  return *answer == '-' ? "minus" + std::string(answer + 1) : std::string(answer);
+}
+std::string derived_case_name(const ::testing::TestParamInfo<DerivedCase>& info) {
+  return "Z" + answer_name(info.param.slots) + "_P" + answer_name(info.param.poles);
+}
+
 class DerivedValues : public ::testing::TestWithParam<DerivedCase> {};
 
 void expect_same_real(float got, float want, const char* what) {
@@ -258,7 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
         DerivedCase{"0", "0", kNaN, kNaN, 74, 0, 0, 0, {{6, 102}}},
         DerivedCase{"", "", kNaN, kNaN, 74, 0, 0, 0, {{6, 102}}},
         // -1: 74 / 0.
-        DerivedCase{"24", "-1", -24, -8, 0, -1, 0, 0, {{6, 101}}}));
+        DerivedCase{"24", "-1", -24, -8, 0, -1, 0, 0, {{6, 101}}}),
+    derived_case_name);
 
 TEST(Row3, ValuesAfterTheLabels) {
   const std::string inf = single_to_text(kInf) + " ";
