@@ -65,7 +65,6 @@ class PointArray {
       if (!error_pending(rt_)) slot_ = static_cast<float>(x);
       return *this;
     }
-    Element& operator=(const Element& other) { return *this = static_cast<Real>(other); }
 
    private:
     Runtime& rt_;
