@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "screen/real.h"
 #include "screen/runtime.h"
 #include "screen/text.h"
 
@@ -11,10 +12,20 @@ namespace ws {
 
 namespace {
 
-// Expressions are evaluated in the x87 extended format.
-using Real = long double;
-
 constexpr double kPi = 3.141592653589793;
+
+// A segment after clipping: both ends on the page, and the number of pixels a
+// walk from the true start would have taken to reach the clipped start.
+struct ClippedSegment {
+  int32_t x1, y1, x2, y2;
+  int32_t phase;
+};
+
+// A pixel write that skips any pixel outside the clip rectangle.
+void plot_clipped_pixel(ScreenPage& page, int32_t x, int32_t y, uint32_t colour) {
+  if (x >= page.clip_left && x <= page.clip_right && y >= page.clip_top && y <= page.clip_bottom)
+    page.set_pixel(x, y, colour);
+}
 
 struct Spot {
   double x, y;
@@ -59,8 +70,10 @@ std::optional<Spot> move_onto_edge(Spot p, Spot q, const ClipRect& c) {
   return std::nullopt;
 }
 
-}  // namespace
-
+// Clips the segment between two rounded ends against the page's clip
+// rectangle. The ends are whole numbers held as doubles, so that ends beyond
+// the 32-bit range, infinities and NaNs clip without overflow (a NaN or an
+// infinite crossing is never accepted). Empty when nothing is left.
 std::optional<ClippedSegment> clip_segment(const ScreenPage& page, double x1, double y1,
                                            double x2, double y2) {
   const ClipRect c(page);
@@ -89,6 +102,8 @@ std::optional<ClippedSegment> clip_segment(const ScreenPage& page, double x1, do
                         static_cast<int32_t>(end.x), static_cast<int32_t>(end.y), phase};
 }
 
+// Rounds the ends (ties to even), clips, and walks the segment from its first
+// end to its second, writing the pixels whose style bit is set.
 void draw_styled_segment(ScreenPage& page, float x1, float y1, float x2, float y2,
                          uint32_t colour, uint16_t style) {
   const auto seg = clip_segment(page, std::nearbyint(x1), std::nearbyint(y1),
@@ -126,6 +141,8 @@ void draw_styled_segment(ScreenPage& page, float x1, float y1, float x2, float y
     minor += slope;
   }
 }
+
+}  // namespace
 
 void draw_line(Runtime& rt, float x1, float y1, float x2, float y2,
                std::optional<int32_t> colour, std::optional<int32_t> style) {

@@ -48,11 +48,6 @@ class KeyRing {
     const int t = tail_.load(std::memory_order_acquire);
     return ((t - h + 32) % 32) / 2;
   }
-  // Only before the threads start.
-  void clear() {
-    head_.store(kFirst, std::memory_order_relaxed);
-    tail_.store(kFirst, std::memory_order_relaxed);
-  }
 
  private:
   static uint8_t advance(uint8_t offset) {

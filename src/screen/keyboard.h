@@ -83,12 +83,6 @@ class Keyboard {
   // (program thread).
   KeyRing ring;
 
-  // Whether a key code is down (a lock key: whether its toggle is on).
-  bool held(int32_t code) {
-    std::lock_guard lock(mutex_);
-    return held_keys_.contains(code);
-  }
-
  private:
   friend void handle_key_press(Keyboard& kb, int32_t code);
   friend void handle_key_release(Keyboard& kb, int32_t code);

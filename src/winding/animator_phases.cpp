@@ -76,12 +76,12 @@ void Animator::run_phases() {
     // ---- Forward half: left to right, one circle per column --------------
     FOR(254, band_slot, q) {
       STMT(255, row_index = row_index + 1);
-      IF_THEN(256, (band_slot == 1) & (phase == 1), row_index = phase_start_row);
-      IF_THEN(257, (band_slot == 1) & (phase == 2), row_index = phase_start_row);
-      IF_THEN(258, (band_slot == 1) & (phase == 3), row_index = phase_start_row);
+      IF_THEN(256, all({band_slot == 1, phase == 1}), row_index = phase_start_row);
+      IF_THEN(257, all({band_slot == 1, phase == 2}), row_index = phase_start_row);
+      IF_THEN(258, all({band_slot == 1, phase == 3}), row_index = phase_start_row);
       FOR(259, pole, pole_count + 1) {
         // The last step of the last band slot stands in column pole_count.
-        IF_BLOCK(260, (pole == pole_count + 1) & (band_slot == q)) {
+        IF_BLOCK(260, all({pole == pole_count + 1, band_slot == q})) {
           STMT(261, pole = pole - 1);
           STMT(262, last_slot_shift = 1);
         } else {
@@ -100,10 +100,10 @@ void Animator::run_phases() {
         IF_THEN(274, last_slot_shift == 1, pole = pole + 1);
         // Column pole_count + 1 goes one row down, except in the last step.
         IF_THEN(275, pole == pole_count + 1, row_index = row_index + 1);
-        IF_THEN(276, (pole == pole_count + 1) & (band_slot == q), row_index = row_index - 1);
+        IF_THEN(276, all({pole == pole_count + 1, band_slot == q}), row_index = row_index - 1);
         STMT(277, text_row = cint(row_pitch / 2) + row_pitch * row_index + grid_row_offset);
         IF_THEN(278, pole == pole_count + 1, row_index = row_index - 1);
-        IF_THEN(279, (pole == pole_count + 1) & (band_slot == q), row_index = row_index + 1);
+        IF_THEN(279, all({pole == pole_count + 1, band_slot == q}), row_index = row_index + 1);
         STMT(280, circle_x(pole) = text_col * 640 / 80 + 5);
         STMT(281, circle_y(pole) = text_row * 480 / 30 - 7);
         STMT(282, circle(circle_x(pole), circle_y(pole), circle_radius, colour));
@@ -117,7 +117,7 @@ void Animator::run_phases() {
             STMT(288, conn_y2 = circle_y(pole));
             STMT(289, conn_mid_x = conn_x1 + (conn_x2 - conn_x1) / 2);
             STMT(290, conn_mid_y = conn_y1 + (conn_y2 - conn_y1) / 2);
-            GOTO_IF(291, (pole == pole_count + 1) & (band_slot == q), label_888);
+            GOTO_IF(291, all({pole == pole_count + 1, band_slot == q}), label_888);
             STMT(292, bend_height = row_pitch * 480 / 60);
             IF_THEN(293, pole == pole_count + 1, bend_height = 0);
             GOTO_IF(294, conn_x2 < 0, label_888);
@@ -144,21 +144,21 @@ void Animator::run_phases() {
         step_clock(311, 312, 313, 315);
 
         // ---- Phase W, forward copy: the last two columns again at the left
-        IF_BLOCK(316, (phase == 3) & (pole == pole_count)) {
+        IF_BLOCK(316, all({phase == 3, pole == pole_count})) {
           STMT(317, text_col = text_col - col_pitch * pole_count);
           STMT(318, circle_x(pole) = text_col * 640 / 80 + 5);
           STMT(319, circle(circle_x(pole), circle_y(pole), circle_radius, colour));
           STMT(320, text_col = text_col + col_pitch * pole_count);
           STMT(321, circle_x(pole) = text_col * 640 / 80 + 5);
         }
-        IF_BLOCK(324, (phase == 3) & (pole == pole_count + 1)) {
+        IF_BLOCK(324, all({phase == 3, pole == pole_count + 1})) {
           STMT(325, text_col = text_col - col_pitch * pole_count);
           IF_THEN(326, last_slot_shift == 1, pole = pole + 1);
           IF_THEN(327, pole == pole_count + 1, row_index = row_index + 1);
-          IF_THEN(328, (pole == pole_count + 1) & (band_slot == q), row_index = row_index - 1);
+          IF_THEN(328, all({pole == pole_count + 1, band_slot == q}), row_index = row_index - 1);
           STMT(329, text_row = cint(row_pitch / 2) + row_pitch * row_index + grid_row_offset);
           IF_THEN(330, pole == pole_count + 1, row_index = row_index - 1);
-          IF_THEN(331, (pole == pole_count + 1) & (band_slot == q), row_index = row_index + 1);
+          IF_THEN(331, all({pole == pole_count + 1, band_slot == q}), row_index = row_index + 1);
           STMT(332, circle_x(pole) = text_col * 640 / 80 + 5);
           STMT(333, circle_y(pole) = text_row * 480 / 30 - 7);
           STMT(334, circle(circle_x(pole), circle_y(pole), circle_radius, colour));
@@ -169,7 +169,7 @@ void Animator::run_phases() {
             STMT(339, conn_y2 = circle_y(pole));
             STMT(340, conn_mid_x = conn_x1 + (conn_x2 - conn_x1) / 2);
             STMT(341, conn_mid_y = conn_y1 + (conn_y2 - conn_y1) / 2);
-            GOTO_IF(342, (pole == pole_count + 2) & (band_slot == q), label_889);
+            GOTO_IF(342, all({pole == pole_count + 2, band_slot == q}), label_889);
             GOTO_IF(343, conn_x2 < 0, label_889);
             GOTO_IF(344, conn_x1 > 640, label_889);
             STMT(345, line(conn_x1, conn_y1, conn_mid_x, conn_mid_y, colour, kDashed));
@@ -196,11 +196,11 @@ void Animator::run_phases() {
     // ---- Return half: right to left, the band's rows from the bottom up --
     FOR(367, band_slot, q) {
       STMT(368, row_index = row_index + 1);
-      IF_THEN(369, (band_slot == 1) & (phase == 1), row_index = phase_start_row);
-      IF_THEN(370, (band_slot == 1) & (phase == 2), row_index = phase_start_row);
-      IF_THEN(371, (band_slot == 1) & (phase == 3), row_index = phase_start_row);
+      IF_THEN(369, all({band_slot == 1, phase == 1}), row_index = phase_start_row);
+      IF_THEN(370, all({band_slot == 1, phase == 2}), row_index = phase_start_row);
+      IF_THEN(371, all({band_slot == 1, phase == 3}), row_index = phase_start_row);
       FOR(373, pole, pole_count + 1) {
-        IF_BLOCK(374, (pole == pole_count + 1) & (band_slot == q)) {
+        IF_BLOCK(374, all({pole == pole_count + 1, band_slot == q})) {
           STMT(375, pole = pole - 1);
           STMT(376, last_slot_shift = 1);
         } else {
@@ -221,12 +221,12 @@ void Animator::run_phases() {
         IF_THEN(389, last_slot_shift == 1, pole = pole + 1);
         // The last column goes one row up (row_index one more, mirrored).
         IF_THEN(390, pole == pole_count + 1, row_index = row_index + 1);
-        IF_THEN(391, (pole == pole_count + 1) & (band_slot == q), row_index = row_index - 1);
+        IF_THEN(391, all({pole == pole_count + 1, band_slot == q}), row_index = row_index - 1);
         STMT(392, mirror_base = phase_start_row + phase_start_row + q - 1);
         STMT(393, mirror_row = mirror_base - row_index);
         STMT(394, text_row = cint(row_pitch / 2) + row_pitch * mirror_row + grid_row_offset);
         IF_THEN(395, pole == pole_count + 1, row_index = row_index - 1);
-        IF_THEN(396, (pole == pole_count + 1) & (band_slot == q), row_index = row_index + 1);
+        IF_THEN(396, all({pole == pole_count + 1, band_slot == q}), row_index = row_index + 1);
         STMT(397, circle_x(pole) = text_col * 640 / 80 + 5);
         STMT(398, circle_y(pole) = text_row * 480 / 30 - 7);
         // No cursor placement here: nothing is printed at the circles, and a
@@ -242,7 +242,7 @@ void Animator::run_phases() {
             STMT(406, conn_y2 = circle_y(pole));
             STMT(407, conn_mid_x = conn_x1 + (conn_x2 - conn_x1) / 2);
             STMT(408, conn_mid_y = conn_y1 + (conn_y2 - conn_y1) / 2);
-            GOTO_IF(409, (pole == pole_count + 1) & (band_slot == q), label_588);
+            GOTO_IF(409, all({pole == pole_count + 1, band_slot == q}), label_588);
             STMT(410, bend_height = -row_pitch * 480 / 60);
             IF_THEN(411, pole == pole_count + 1, bend_height = 0);
             GOTO_IF(412, conn_x2 < 0, label_588);
@@ -270,7 +270,7 @@ void Animator::run_phases() {
 
         // ---- Phase W, return copy: every step again, pole_count columns left
         IF_BLOCK(436, phase == 3) {
-          IF_BLOCK(437, (pole == pole_count + 1) & (band_slot == q)) {
+          IF_BLOCK(437, all({pole == pole_count + 1, band_slot == q})) {
             STMT(438, pole = pole - 1);
             STMT(439, last_slot_shift = 1);
           } else {
@@ -289,12 +289,12 @@ void Animator::run_phases() {
                                col_pitch * pole_count - lower_layer * col_pitch / 4);
           IF_THEN(452, last_slot_shift == 1, pole = pole + 1);
           IF_THEN(453, pole == pole_count + 1, row_index = row_index + 1);
-          IF_THEN(454, (pole == pole_count + 1) & (band_slot == q), row_index = row_index - 1);
+          IF_THEN(454, all({pole == pole_count + 1, band_slot == q}), row_index = row_index - 1);
           STMT(455, mirror_base = phase_start_row + phase_start_row + q - 1);
           STMT(456, mirror_row = mirror_base - row_index);
           STMT(457, text_row = cint(row_pitch / 2) + row_pitch * mirror_row + grid_row_offset);
           IF_THEN(458, pole == pole_count + 1, row_index = row_index - 1);
-          IF_THEN(459, (pole == pole_count + 1) & (band_slot == q), row_index = row_index + 1);
+          IF_THEN(459, all({pole == pole_count + 1, band_slot == q}), row_index = row_index + 1);
           STMT(460, wrap_x(pole) = text_col * 640 / 80 + 5);
           STMT(461, wrap_y(pole) = text_row * 480 / 30 - 7);
           STMT(462, circle(wrap_x(pole), wrap_y(pole), circle_radius, colour));
@@ -306,7 +306,7 @@ void Animator::run_phases() {
               STMT(468, conn_y2 = wrap_y(pole));
               STMT(469, conn_mid_x = conn_x1 + (conn_x2 - conn_x1) / 2);
               STMT(470, conn_mid_y = conn_y1 + (conn_y2 - conn_y1) / 2);
-              GOTO_IF(471, (pole == pole_count + 1) & (band_slot == q), label_388);
+              GOTO_IF(471, all({pole == pole_count + 1, band_slot == q}), label_388);
               STMT(472, bend_height = -row_pitch * 480 / 60);
               IF_THEN(473, pole == pole_count + 1, bend_height = 0);
               GOTO_IF(474, conn_x2 < 0, label_388);

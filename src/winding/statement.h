@@ -7,21 +7,19 @@
 //   STMT(103, slot_no = 0);
 //   FOR(105, pole, pole_count + 1) { ... }
 //   IF_THEN(116, band == 1, colour = 15);
-//   IF_BLOCK(260, (pole == pole_count + 1) & (band_slot == q)) { ... } else { ... }
+//   IF_BLOCK(260, all({pole == pole_count + 1, band_slot == q})) { ... } else { ... }
 //   GOTO_IF(291, cond, line_299);   ...   LABEL(299, line_299);
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 #include "screen/errors.h"
+#include "screen/real.h"
 #include "screen/runtime.h"
 
 namespace ws {
-
-// Every expression is evaluated in this type: the x87 80-bit format with its
-// 64-bit significand.
-using Real = long double;
 
 // A quantity: stored in single precision, read as an extended value.
 class Q {
@@ -67,7 +65,6 @@ class PointArray {
       if (!error_pending(rt_)) slot_ = static_cast<float>(x);
       return *this;
     }
-    Element& operator=(const Element& other) { return *this = static_cast<Real>(other); }
 
    private:
     Runtime& rt_;
@@ -99,7 +96,17 @@ class Procedure {
     if (rt.state.event_pending.load(std::memory_order_acquire) != 0) [[unlikely]]
       handle_statement_event(rt, line);
   }
-  // A condition holds when it is true or an error is pending.
+  // A comparison's value: -1 when it is true, 0 when it is not.
+  static constexpr int32_t truth(bool comparison) { return comparison ? -1 : 0; }
+  // A condition of comparisons that must hold together: the bitwise AND of
+  // their values. The comparisons are the elements of a braced list, so every
+  // one is evaluated, left to right, whatever the earlier ones gave.
+  static constexpr int32_t all(std::initializer_list<bool> comparisons) {
+    int32_t value = -1;
+    for (const bool c : comparisons) value &= truth(c);
+    return value;
+  }
+  // A condition holds when its value is not 0 or an error is pending.
   bool holds(bool condition) const { return condition || error_pending(rt); }
   // Enters the conditional part: the check with the line's number first.
   bool enter(int32_t line, bool condition) {

@@ -5,7 +5,7 @@
 
 #include "screen/errors.h"
 #include "screen/keyboard.h"
-#include "screen/png_writer.h"
+#include "support/png_writer.h"
 #include "support/glyph_match.h"
 
 namespace ws::test {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -44,6 +45,14 @@ std::vector<Report> reports(const ScriptedBoxes& boxes) {
 }
 
 std::vector<Report> repeated(Report r, int n) { return std::vector<Report>(n, r); }
+
+// Types the two answers and runs lines 1 to 203 to their end, with no report
+// on the way.
+void open_without_reports(AnimatorRun& run, const char* slots, const char* poles) {
+  run.answer(slots, poles);
+  EXPECT_EQ(run.run_opening(), RunEnd::Returned);
+  EXPECT_EQ(reports(run.boxes()), std::vector<Report>{});
+}
 
 // An 80-column row of blanks with texts placed at 1-based columns.
 std::string row_of(std::initializer_list<std::pair<int, std::string>> texts) {
@@ -214,6 +223,19 @@ struct DerivedCase {
   std::vector<Report> reports;
 };
 
+// The two answers as typed, so that test names and failures show them (not
+// the bytes of the pointers to them).
+void PrintTo(const DerivedCase& c, std::ostream* os) {
+  *os << "Z=" << c.slots << " p=" << c.poles;
+}
+std::string answer_name(const char* answer) {
+  if (*answer == '\0') return "none";
+  return *answer == '-' ? "minus" + std::string(answer + 1) : std::string(answer);
+}
+std::string derived_case_name(const ::testing::TestParamInfo<DerivedCase>& info) {
+  return "Z" + answer_name(info.param.slots) + "_P" + answer_name(info.param.poles);
+}
+
 class DerivedValues : public ::testing::TestWithParam<DerivedCase> {};
 
 void expect_same_real(float got, float want, const char* what) {
@@ -258,7 +280,8 @@ INSTANTIATE_TEST_SUITE_P(
         DerivedCase{"0", "0", kNaN, kNaN, 74, 0, 0, 0, {{6, 102}}},
         DerivedCase{"", "", kNaN, kNaN, 74, 0, 0, 0, {{6, 102}}},
         // -1: 74 / 0.
-        DerivedCase{"24", "-1", -24, -8, 0, -1, 0, 0, {{6, 101}}}));
+        DerivedCase{"24", "-1", -24, -8, 0, -1, 0, 0, {{6, 101}}}),
+    derived_case_name);
 
 TEST(Row3, ValuesAfterTheLabels) {
   const std::string inf = single_to_text(kInf) + " ";
@@ -321,15 +344,13 @@ TEST(Offsets, ByThePoleAndPhaseSlotCount) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("Z=") + c.slots);
     AnimatorRun run;
-    run.answer(c.slots, "1");
-    EXPECT_EQ(run.run_opening(), RunEnd::Returned);
+    open_without_reports(run, c.slots, "1");
     const Animator& a = run.animator;
     EXPECT_EQ(a.slots_per_pole_phase.value(), c.q);
     EXPECT_EQ(a.grid_col_offset.value(), c.grid_col);
     EXPECT_EQ(a.grid_row_offset.value(), c.grid_row);
     EXPECT_EQ(a.mark_col_offset.value(), c.mark_col);
     EXPECT_EQ(a.mark_row_offset.value(), c.mark_row);
-    EXPECT_EQ(reports(run.boxes()), std::vector<Report>{});
   }
 }
 
@@ -432,9 +453,7 @@ TEST(Tables, PositionsColoursAndStrokes) {
   for (const TableLayout& t : layouts) {
     SCOPED_TRACE(std::string(t.slots) + " / " + t.poles);
     AnimatorRun run;
-    run.answer(t.slots, t.poles);
-    EXPECT_EQ(run.run_opening(), RunEnd::Returned);
-    EXPECT_EQ(reports(run.boxes()), std::vector<Report>{});
+    open_without_reports(run, t.slots, t.poles);
     expect_tables(run.page(), t);
   }
 }
@@ -459,9 +478,7 @@ TEST(Tables, OneNumberPerStepAndThePaceKeys) {
 
 TEST(Tables, LastColumnAtColumn79WrapsAndScrollsOnce) {
   AnimatorRun run;
-  run.answer("72", "12");
-  EXPECT_EQ(run.run_opening(), RunEnd::Returned);
-  EXPECT_EQ(reports(run.boxes()), std::vector<Report>{});
+  open_without_reports(run, "72", "12");
   const ScreenPage& page = run.page();
   // The last number of the first table went to row 29 and scrolled the page:
   // the first table and the header stand one row higher.
@@ -545,9 +562,7 @@ TEST(Marks, CentresColoursAndAlternation) {
   for (const MarkLayout& m : layouts) {
     SCOPED_TRACE(std::string(m.slots) + " / " + m.poles);
     AnimatorRun run;
-    run.answer(m.slots, m.poles);
-    EXPECT_EQ(run.run_opening(), RunEnd::Returned);
-    EXPECT_EQ(reports(run.boxes()), std::vector<Report>{});
+    open_without_reports(run, m.slots, m.poles);
     int count = 0;
     for (int x : m.xs) {
       for (int b = 0; b < 3; ++b) {

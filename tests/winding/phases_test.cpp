@@ -16,8 +16,8 @@
 
 #include "screen/drawing.h"
 #include "screen/keyboard.h"
-#include "screen/png_writer.h"
 #include "screen/text.h"
+#include "support/png_writer.h"
 #include "winding/animator_fixture.h"
 
 namespace ws::test {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "screen/page.h"
-#include "screen/png_writer.h"
+#include "support/png_writer.h"
 #include "support/xvfb_suite.h"
 
 namespace ws::test {

@@ -1,4 +1,5 @@
-// Debugging aid: writes a page (or an RGBA picture) to a PNG file.
+// Debugging aid for tests and probes: writes a page (or an RGBA picture) to a
+// PNG file and reads one back. Not part of the program.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "screen/png_writer.h"
+#include "support/png_writer.h"
 
 #include <png.h>
 
