@@ -31,12 +31,13 @@ struct FrameParts {
   ScriptedBoxes alerts;
   PageStore pages;
   FrameStore frames;
+  std::atomic<uint8_t> stop{0};
   void build() { build_frame(frames, pages, alerts); }
 };
 
 TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
   FrameParts f;
-  f.pages.replace_page(small_page(0), false, f.clock);
+  f.pages.replace_page(small_page(0), false, f.clock, f.stop);
   ScreenPage& page = f.pages.page();
   constexpr uint32_t kFrames = 20'000;
   std::atomic<bool> building{true};
@@ -79,7 +80,7 @@ TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
 
 TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
   FrameParts f;
-  f.pages.replace_page(small_page(0), false, f.clock);
+  f.pages.replace_page(small_page(0), false, f.clock, f.stop);
   std::atomic<bool> changing{true};
 
   std::thread builder([&] {
@@ -90,7 +91,7 @@ TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
   // ThreadSanitizer see a frame built from it afterwards).
   constexpr uint32_t kChanges = 300;
   for (uint32_t v = 1; v <= kChanges; ++v) {
-    f.pages.replace_page(small_page(v), true, f.clock);
+    ASSERT_TRUE(f.pages.replace_page(small_page(v), true, f.clock, f.stop));
     EXPECT_EQ(f.pages.display_lock().state(), DisplayLockState::Free);
   }
   // The last page's frame arrives although nothing changed after it.
