@@ -135,14 +135,14 @@ TEST(ExitPaths, EveryWayToTheEndEndsTheProcessWithZero) {
   }
 }
 
-// The stop request against the wait for a key before the end prompt (a poll
-// and a statement end, over and over): a statement end that takes the
-// request's event_pending must see stop_requested as well, or the wait runs
-// on and the exit sequence waits for ever. The moment when both stores have
-// been made but only one is seen is short, so the race is run many times: the
-// program thread waits again after each park, and the flags are reset while
-// it waits.
-TEST(ExitPaths, TheWaitBeforeTheEndPromptNeverMissesAStopRequest) {
+// The exit sequence against the wait for a key before the end prompt (a
+// poll and a statement end, over and over): a statement end that takes the
+// stop request's event_pending must see stop_requested as well, or the wait
+// runs on and the exit sequence waits for ever. The moment when one store is
+// made and the other not yet is short, so the race is run many times: the
+// program thread waits again after each park, the flags are reset while it
+// waits, and a watchdog abandons an exit sequence that makes no progress.
+TEST(ExitPaths, TheWaitBeforeTheEndPromptNeverMissesTheExitSequence) {
   // As many trials as five seconds allow (the bound is on the work, not
   // an expectation of speed: a slower build runs fewer).
   constexpr int kTrials = 2'000'000;
@@ -166,29 +166,47 @@ TEST(ExitPaths, TheWaitBeforeTheEndPromptNeverMissesAStopRequest) {
       parked.store(n, std::memory_order_release);
     }
   });
+  std::atomic<bool> finished{false};
+  std::thread watchdog([&] {
+    int seen = -1;
+    auto since = std::chrono::steady_clock::now();
+    while (!finished.load(std::memory_order_acquire)) {
+      const int now_at = trial.load(std::memory_order_acquire);
+      if (now_at != seen) {
+        seen = now_at;
+        since = std::chrono::steady_clock::now();
+      } else if (std::chrono::steady_clock::now() - since > std::chrono::seconds(2)) {
+        clock.abandon();
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
   int missed_at = -1, n = 0;
-  for (; n < kTrials && missed_at < 0 && std::chrono::steady_clock::now() < budget_end; ++n) {
+  for (; n < kTrials && std::chrono::steady_clock::now() < budget_end; ++n) {
     rt.state.stop_requested.store(0);
     rt.state.event_pending.store(0);
     rt.state.exit_handshake.store(0);
     trial.store(n, std::memory_order_release);
-    // Let the wait run for a varying while before the request comes.
+    // Let the wait run for a varying while before the exit sequence starts.
     for (volatile int spin = 0; spin < (n * 37) % 3000; spin = spin + 1) {
     }
-    request_stop(rt.state);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (parked.load(std::memory_order_acquire) != n) {
-      if (std::chrono::steady_clock::now() > limit) {
-        missed_at = n;
-        break;
-      }
-      std::this_thread::yield();
+    try {
+      run_exit_sequence(rt);
+    } catch (const ProcessEnded& e) {
+      EXPECT_EQ(e.code, 0);
+    } catch (const RunAbandoned&) {
+      missed_at = n;
+      break;
     }
+    while (parked.load(std::memory_order_acquire) != n) std::this_thread::yield();
   }
+  finished.store(true, std::memory_order_release);
   clock.abandon();
+  watchdog.join();
   program.join();
   RecordProperty("trials", n);
-  EXPECT_EQ(missed_at, -1) << "the stop request of trial " << missed_at << " was missed";
+  EXPECT_EQ(missed_at, -1) << "the exit sequence of trial " << missed_at << " never ended";
 }
 
 // SIGFPE sent by kill or tgkill lands on any thread. Taken by a thread other
