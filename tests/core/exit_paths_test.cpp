@@ -99,7 +99,8 @@ TEST(ExitPaths, EveryWayToTheEndEndsTheProcessWithZero) {
          Statements(rt, c).forever();
        },
        true, true, {}},
-      {"a critical signal while the program thread is held", [](RunState& s) { s.critical_signal.store(kDivisionByZero); },
+      {"a critical signal while the program thread is held",
+       [](RunState& s) { s.critical_signal.store(kDivisionByZero); },
        [](Runtime& rt, SharedVirtualClock&) { held(rt); }, false, false, {"Critical Error"}},
       // Both found in one pass: the close is taken first, and the exit
       // sequence must not wait for a thread held in the handler.
