@@ -27,8 +27,8 @@ class SteadyClock final : public Clock {
   std::chrono::steady_clock::time_point start_;
 };
 
-// Sleeps for real on any thread, outside the seam (the window and frame
-// threads, and a parked program thread).
+// Sleeps for real on any thread, outside the seam (the window thread, and
+// the program thread once it has parked for good).
 void sleep_real_ms(int64_t ms);
 
 }  // namespace ws

@@ -27,12 +27,23 @@ class DisplayLock {
                                    std::memory_order_acq_rel);
   }
   // Program thread: asks for the lock and calls wait() until it is granted.
+  // wait() returns false to give up (a stop request: the frame thread, busy
+  // with the exit sequence, grants nothing more); the request is then
+  // withdrawn and acquire returns false.
   template <class Wait>
-  void acquire(Wait&& wait) {
+  bool acquire(Wait&& wait) {
     request();
-    while (state() != DisplayLockState::Granted) wait();
+    while (state() != DisplayLockState::Granted) {
+      if (!wait()) {
+        // Free whether or not the frame thread granted meanwhile: it moves
+        // the lock only from Requested to Granted.
+        release();
+        return false;
+      }
+    }
+    return true;
   }
-  // Program thread, after acquire.
+  // Program thread, after acquire (or to withdraw its request).
   void release() { state_.store(DisplayLockState::Free, std::memory_order_release); }
 
   // Frame thread: grants a pending request. True when it did.

@@ -1,9 +1,9 @@
 #include "screen/errors.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <string>
 
 #include "screen/runtime.h"
@@ -14,21 +14,41 @@ namespace {
 
 // The run state the arithmetic-signal handler reports to.
 std::atomic<RunState*> g_signal_state{nullptr};
+// The program thread's kernel thread id, recorded at install.
+std::atomic<pid_t> g_program_thread{0};
 
-constexpr int32_t kDivisionByZero = 11;
+const RuntimeErrorKind* find_error(int64_t n) {
+  for (const RuntimeErrorKind& e : kRuntimeErrors)
+    if (n >= e.first && n <= e.last) return &e;
+  return nullptr;
+}
 
-bool is_critical(int32_t n) { return n == 11 || (n >= 502 && n <= 518); }
+// SIGFPE, whichever thread takes it. The store is all a handler may safely
+// do here; the frame thread shows the report and ends the process (each pass,
+// and while its exit sequence waits). A fault of the processor must not
+// return: the instruction would run again. The program thread does not return
+// either, since its statement cannot go on. A signal sent by kill or tgkill
+// (si_code <= 0) to any other thread is only the news of the error: that
+// thread returns to its work, so that the frame thread, or the window thread
+// it interrupted, goes on to report and end.
+void on_arithmetic_signal(int, siginfo_t* info, void*) {
+  if (RunState* state = g_signal_state.load(std::memory_order_acquire))
+    state->critical_signal.store(kDivisionByZero, std::memory_order_release);
+  const bool sent = info != nullptr && info->si_code <= 0;
+  if (sent && gettid() != g_program_thread.load(std::memory_order_relaxed)) return;
+  for (;;) pause();
+}
 
 }  // namespace
 
 const char* runtime_error_message(uint32_t number) {
-  switch (number) {
-    case 5: return "Illegal function call";
-    case 6: return "Overflow";
-    case 9: return "Subscript out of range";
-    case 11: return "Division by zero";
-    default: return (number >= 502 && number <= 518) ? "Out of memory" : "Unprintable error";
-  }
+  const RuntimeErrorKind* e = find_error(number);
+  return e != nullptr ? e->message : "Unprintable error";
+}
+
+bool is_critical_error(int32_t n) {
+  const RuntimeErrorKind* e = find_error(n);
+  return e != nullptr && e->critical;
 }
 
 void report_critical_error(Runtime& rt, int32_t n) {
@@ -39,7 +59,7 @@ void report_critical_error(Runtime& rt, int32_t n) {
 }
 
 void raise_runtime_error(Runtime& rt, int32_t n) {
-  if (is_critical(n)) {
+  if (is_critical_error(n)) {
     report_critical_error(rt, n);
     return;
   }
@@ -50,11 +70,14 @@ void raise_runtime_error(Runtime& rt, int32_t n) {
 
 void handle_statement_event(Runtime& rt, int32_t line) {
   // Cleared before the states are examined, so a request made after this
-  // point is seen at the next statement end.
+  // point is seen at the next statement end. The clear and the loads are
+  // sequentially consistent, as are the requests' stores (the flag, then
+  // event_pending): should a request's event_pending come before this clear,
+  // its flag is seen by the loads below; otherwise event_pending stays set.
   rt.state.event_pending.store(0, std::memory_order_seq_cst);
-  while (rt.state.pause_requested.load(std::memory_order_acquire) != 0 ||
-         rt.state.stop_requested.load(std::memory_order_acquire) != 0) {
-    if (rt.state.stop_requested.load(std::memory_order_acquire) != 0) park_program_thread(rt);
+  while (rt.state.pause_requested.load(std::memory_order_seq_cst) != 0 ||
+         rt.state.stop_requested.load(std::memory_order_seq_cst) != 0) {
+    if (rt.state.stop_requested.load(std::memory_order_seq_cst) != 0) park_program_thread(rt);
     rt.clock.sleep_ms(10);
   }
   if (rt.state.error.pending_error != 0) {
@@ -83,18 +106,14 @@ void park_program_thread(Runtime& rt) {
   throw ProgramParked{};
 }
 
-void on_arithmetic_signal(int) {
-  // Only what is safe in a signal handler: one store for the frame thread,
-  // which shows the report and ends the process, then wait for the end (a
-  // return would run the faulting instruction again).
-  if (RunState* state = g_signal_state.load(std::memory_order_acquire))
-    state->critical_signal.store(kDivisionByZero, std::memory_order_release);
-  for (;;) pause();
-}
-
 void install_arithmetic_signal_handler(Runtime& rt) {
+  g_program_thread.store(gettid(), std::memory_order_relaxed);
   g_signal_state.store(&rt.state, std::memory_order_release);
-  std::signal(SIGFPE, on_arithmetic_signal);
+  struct sigaction action {};
+  action.sa_sigaction = on_arithmetic_signal;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGFPE, &action, nullptr);
 }
 
 }  // namespace ws

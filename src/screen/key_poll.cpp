@@ -9,7 +9,6 @@ namespace ws {
 
 namespace {
 
-constexpr int32_t kIllegalFunctionCall = 5;
 // The longest pause: 2^31 - 1 milliseconds.
 constexpr double kMaxPauseSeconds = 2147483.647;
 constexpr int64_t kSliceMs = 9;

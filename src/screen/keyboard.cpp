@@ -142,8 +142,10 @@ void Keyboard::press(int32_t code) {
     return;
   }
   if (code == kKeyPause || (code == kKeyNumLock && held_keys_.ctrl())) {
-    state_.pause_requested.fetch_or(1, std::memory_order_release);
-    state_.event_pending.store(1, std::memory_order_release);
+    // Sequentially consistent, as the statement-end handler's clear and
+    // loads: a handler that clears this event_pending sees the pause.
+    state_.pause_requested.fetch_or(1, std::memory_order_seq_cst);
+    state_.event_pending.store(1, std::memory_order_seq_cst);
     return;
   }
   // Every writer of pause_requested holds the mutex.

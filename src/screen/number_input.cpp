@@ -16,9 +16,6 @@ namespace ws {
 
 namespace {
 
-// Critical errors: no memory for the start copy (#16) or the work copy (#17).
-constexpr int32_t kStartCopyFailed = 516;
-constexpr int32_t kWorkCopyFailed = 517;
 constexpr int64_t kPollMs = 10;
 constexpr int kTabWidth = 8;
 

@@ -36,8 +36,11 @@ class PageStore {
 
   // Makes page the current one. Once the frame thread runs, this waits
   // (yielding through clock) for its grant of the display lock, so that the
-  // old page is released while nothing reads it. Clears frame_valid.
-  void replace_page(std::unique_ptr<ScreenPage> page, bool frame_thread_running, Clock& clock);
+  // old page is released while nothing reads it. Clears frame_valid. Returns
+  // false, the page unchanged, when stop_requested is set while it waits: the
+  // exit sequence grants nothing, and the caller parks.
+  bool replace_page(std::unique_ptr<ScreenPage> page, bool frame_thread_running, Clock& clock,
+                    const std::atomic<uint8_t>& stop_requested);
 
   DisplayLock& display_lock() { return lock_; }
 

@@ -3,10 +3,28 @@
 #include <cstdio>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define WS_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define WS_LEAK_CHECK 1
+#endif
+#endif
+#if defined(WS_LEAK_CHECK)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace ws {
 
 void ExitProcess::end_process(int code) {
   std::fflush(nullptr);
+#if defined(WS_LEAK_CHECK)
+  // _exit skips the leak check that a sanitizer build runs at a normal exit:
+  // run it here, with every thread still holding what it holds, and end with
+  // the sanitizer's own exit code when it found a leak (its report is on
+  // stderr).
+  if (__lsan_do_recoverable_leak_check() != 0) _exit(kLeakExitCode);
+#endif
   _exit(code);
 }
 

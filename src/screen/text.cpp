@@ -11,7 +11,6 @@ namespace ws {
 
 namespace {
 
-constexpr int kIllegalFunctionCall = 5;
 constexpr int kZoneWidth = 14;
 constexpr int kBellMs = 250;
 
@@ -50,8 +49,11 @@ void set_screen_mode(Runtime& rt, int32_t mode) {
     rt.pages.frame_valid.store(false, std::memory_order_release);
     return;
   }
-  rt.pages.replace_page(create_page(mode),
-                        rt.state.frame_thread_running.load(std::memory_order_acquire), rt.clock);
+  // A stop request while the change waits for the frame thread parks here.
+  if (!rt.pages.replace_page(create_page(mode),
+                             rt.state.frame_thread_running.load(std::memory_order_acquire),
+                             rt.clock, rt.state.stop_requested))
+    park_program_thread(rt);
 }
 
 void set_text_colors(Runtime& rt, int32_t foreground) {

@@ -254,8 +254,11 @@ TEST(CriticalErrors, ShowAnOkBoxAndEndTheProcessWithZero) {
     const char* text;
   };
   const Case cases[] = {{11, "Critical Error", "Division by zero"},
+                        {502, "Critical Error #2", "Out of memory"},
+                        {507, "Critical Error #7", "Out of memory"},
                         {516, "Critical Error #16", "Out of memory"},
-                        {517, "Critical Error #17", "Out of memory"}};
+                        {517, "Critical Error #17", "Out of memory"},
+                        {518, "Critical Error #18", "Out of memory"}};
   for (const Case& c : cases) {
     Headless h;
     const RunEnd end = h.run([&](Runtime& rt) { raise_runtime_error(rt, c.n); });
@@ -265,6 +268,16 @@ TEST(CriticalErrors, ShowAnOkBoxAndEndTheProcessWithZero) {
     EXPECT_EQ(h.boxes.shown[0].caption, c.caption);
     EXPECT_EQ(h.boxes.shown[0].text, c.text);
     EXPECT_EQ(h.boxes.shown[0].kind, BoxKind::Ok);
+  }
+}
+
+TEST(CriticalErrors, NumbersBesideTheCriticalOnesArePendingErrors) {
+  for (const int32_t n : {10, 12, 501, 519}) {
+    Headless h;
+    raise_runtime_error(h.rt, n);
+    EXPECT_EQ(h.rt.state.error.pending_error, static_cast<uint32_t>(n));
+    EXPECT_TRUE(h.boxes.shown.empty()) << n;
+    EXPECT_STREQ(runtime_error_message(static_cast<uint32_t>(n)), "Unprintable error");
   }
 }
 

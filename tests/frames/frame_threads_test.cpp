@@ -4,7 +4,12 @@
 // read after it was replaced, shows there as well as in the checks.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -31,12 +36,13 @@ struct FrameParts {
   ScriptedBoxes alerts;
   PageStore pages;
   FrameStore frames;
+  std::atomic<uint8_t> stop{0};
   void build() { build_frame(frames, pages, alerts); }
 };
 
 TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
   FrameParts f;
-  f.pages.replace_page(small_page(0), false, f.clock);
+  f.pages.replace_page(small_page(0), false, f.clock, f.stop);
   ScreenPage& page = f.pages.page();
   constexpr uint32_t kFrames = 20'000;
   std::atomic<bool> building{true};
@@ -79,7 +85,7 @@ TEST(FrameThreads, ThePresenterSeesOnlyWholeFramesAndNeverAnOlderOne) {
 
 TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
   FrameParts f;
-  f.pages.replace_page(small_page(0), false, f.clock);
+  f.pages.replace_page(small_page(0), false, f.clock, f.stop);
   std::atomic<bool> changing{true};
 
   std::thread builder([&] {
@@ -90,7 +96,7 @@ TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
   // ThreadSanitizer see a frame built from it afterwards).
   constexpr uint32_t kChanges = 300;
   for (uint32_t v = 1; v <= kChanges; ++v) {
-    f.pages.replace_page(small_page(v), true, f.clock);
+    ASSERT_TRUE(f.pages.replace_page(small_page(v), true, f.clock, f.stop));
     EXPECT_EQ(f.pages.display_lock().state(), DisplayLockState::Free);
   }
   // The last page's frame arrives although nothing changed after it.
@@ -103,6 +109,79 @@ TEST(FrameThreads, PagesReplacedUnderTheDisplayLockAreNeverReadAfterwards) {
   changing.store(false, std::memory_order_release);
   builder.join();
   EXPECT_EQ(shown, kChanges);
+}
+
+// The frame thread's building pass, run by a timer signal on the presenter's
+// own thread: it interrupts choose_present_slot at whatever instruction the
+// timer finds, so that a pass falls now and then between the presenter's look
+// at a ready slot and its exchange that empties it.
+FrameParts* g_interrupted_parts = nullptr;
+std::atomic<bool> g_pass_armed{false};
+
+void building_pass_on_signal(int) {
+  if (g_pass_armed.exchange(false)) g_interrupted_parts->build();
+}
+
+// Three ready frames, none shown, and a newer page: wherever the building
+// pass of the newer page falls in the presenter's choice, that page is shown
+// in the end, also when the presenter discarded its frame unseen (the next
+// pass must then build the unchanged page again).
+TEST(FrameThreads, ANewerFrameThePresenterDiscardsIsBuiltAgain) {
+  FrameParts f;
+  f.pages.replace_page(small_page(0), false, f.clock, f.stop);
+  ScreenPage& page = f.pages.page();
+  // Every slot's buffer at its size: the pass in the signal handler
+  // allocates nothing.
+  for (uint32_t v = 1; v <= 3; ++v) {
+    page.set_palette(1, v);
+    f.build();
+  }
+  g_interrupted_parts = &f;
+  struct sigaction action {};
+  action.sa_handler = building_pass_on_signal;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGALRM, &action, &previous), 0);
+  sigevent event{};
+  event.sigev_notify = SIGEV_THREAD_ID;
+  event.sigev_signo = SIGALRM;
+  event._sigev_un._tid = gettid();
+  timer_t timer{};
+  ASSERT_EQ(timer_create(CLOCK_MONOTONIC, &event, &timer), 0);
+  const itimerspec every{{0, 20'000}, {0, 20'000}};
+  timer_settime(timer, 0, &every, nullptr);
+
+  uint32_t value = 3;
+  int interrupted = 0, lost = 0, trials = 0;
+  const auto budget_end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (std::chrono::steady_clock::now() < budget_end) {
+    ++trials;
+    // Five passes into three empty slots: the frames of the last three, the
+    // oldest in slot 0, which the presenter looks at first and the next
+    // pass takes.
+    for (FrameSlot& slot : f.frames.slots) slot.state.store(SlotState::Empty);
+    for (int k = 0; k < 5; ++k) {
+      page.set_palette(1, ++value);
+      f.build();
+    }
+    const uint32_t newer = ++value;
+    page.set_palette(1, newer);
+    g_pass_armed.store(true);
+    choose_present_slot(f.frames);
+    if (g_pass_armed.exchange(false)) continue;  // no pass fell into the choice
+    ++interrupted;
+    // The next building pass, the page unchanged, and the next presentation.
+    f.build();
+    const SlotChoice c = choose_present_slot(f.frames);
+    if (c.slot < 0 || f.frames.slots[c.slot].pixels[0] != newer) ++lost;
+  }
+  timer_delete(timer);
+  sigaction(SIGALRM, &previous, nullptr);
+  g_interrupted_parts = nullptr;
+  RecordProperty("trials", trials);
+  RecordProperty("interrupted", interrupted);
+  EXPECT_GT(interrupted, 0);
+  EXPECT_EQ(lost, 0) << "of " << interrupted << " choices interrupted by a building pass";
 }
 
 }  // namespace

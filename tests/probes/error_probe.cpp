@@ -12,6 +12,10 @@
 //                      arithmetic signal an integer division by zero raises
 //                      ("Critical Error", "Division by zero"); prints
 //                      "after 20" should the program go on
+//   error_probe signal prints "LIVE" on the page, installs the arithmetic
+//                      signal's handler, prints "waiting" to stdout and runs
+//                      statement ends until the process is ended (for a
+//                      SIGFPE sent to one of its threads from outside)
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -89,16 +93,41 @@ class DivideProcedure final : public ws::Procedure {
   }
 };
 
+class SignalProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "signal probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(4, ws::install_arithmetic_signal_handler(rt));
+    STMT(5, say("waiting"));
+    LABEL(10, line_10);
+    STMT(11, rt.clock.sleep_ms(5));
+    GOTO_IF(12, true, line_10);
+  }
+};
+
 void run_error_procedure(ws::Runtime& rt) { ErrorProcedure(rt).run(); }
+void run_signal_procedure(ws::Runtime& rt) { SignalProcedure(rt).run(); }
 void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
 void run_divide_procedure(ws::Runtime& rt) { DivideProcedure(rt).run(); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && (std::strcmp(argv[1], "alert") == 0 || std::strcmp(argv[1], "divide") == 0)) {
+  const struct {
+    const char* mode;
+    ws::ProgramProcedure procedure;
+  } modes[] = {{"alert", run_alert_procedure},
+               {"divide", run_divide_procedure},
+               {"signal", run_signal_procedure}};
+  ws::ProgramProcedure procedure = nullptr;
+  for (const auto& m : modes)
+    if (argc > 1 && std::strcmp(argv[1], m.mode) == 0) procedure = m.procedure;
+  if (procedure != nullptr) {
     // The mode is this probe's own; the window library gets the rest.
-    const auto procedure = argv[1][0] == 'a' ? run_alert_procedure : run_divide_procedure;
     argv[1] = argv[0];
     ws::runtime_main(argc - 1, argv + 1, procedure);
   }

@@ -1,10 +1,12 @@
 #include "support/headless.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "screen/errors.h"
 #include "screen/keyboard.h"
+#include "screen/threads.h"
 #include "support/png_writer.h"
 #include "support/glyph_match.h"
 
@@ -81,12 +83,11 @@ void Headless::advance() {
     timed_out_ = true;
     rt.state.close_request.fetch_or(1);
   }
-  // The frame thread's exit sequence, as far as the program thread sees it.
+  // The frame thread's exit sequence, as far as the program thread sees it:
+  // its stop request.
   if ((rt.state.close_request.load() != 0 || rt.state.program_ended.load() != 0) &&
-      rt.state.stop_requested.load() == 0) {
-    rt.state.stop_requested.store(1);
-    rt.state.event_pending.store(1);
-  }
+      rt.state.stop_requested.load() == 0)
+    request_stop(rt.state);
 }
 
 RunEnd Headless::run(const std::function<void(Runtime&)>& procedure, int64_t limit_ms) {
@@ -104,6 +105,78 @@ RunEnd Headless::run(const std::function<void(Runtime&)>& procedure, int64_t lim
   if (end == RunEnd::Parked) exit_code = 0;
   limit_us_ = INT64_MAX;
   return timed_out_ ? RunEnd::TimedOut : end;
+}
+
+int64_t SharedVirtualClock::ticks_ms() {
+  const int64_t ms = now_us.load(std::memory_order_relaxed) / 1000;
+  return static_cast<int32_t>(static_cast<uint32_t>(ms));
+}
+
+void SharedVirtualClock::sleep_ms(int64_t ms) {
+  if (abandoned_.load(std::memory_order_acquire)) throw RunAbandoned{};
+  now_us.fetch_add(ms <= 0 ? 10 : ms * 1000, std::memory_order_relaxed);
+  if (yields) std::this_thread::yield();
+}
+
+ThreadedRun::ThreadedRun() : rt(clock, boxes, process) {}
+
+ThreadedRun::~ThreadedRun() { stop_threads(); }
+
+void ThreadedRun::ended(int code) {
+  int none = -1;
+  exit_code_.compare_exchange_strong(none, code);
+  ended_.store(true, std::memory_order_release);
+}
+
+void ThreadedRun::start_program(std::function<void(Runtime&)> procedure) {
+  program_ = std::thread([this, procedure = std::move(procedure)] {
+    try {
+      run_program(rt, procedure);
+      program_parked_.store(
+          (rt.state.exit_handshake.load(std::memory_order_acquire) & kProgramParked) != 0);
+    } catch (const ProcessEnded& e) {
+      ended(e.code);
+    } catch (const RunAbandoned&) {
+    }
+    program_done_.store(true, std::memory_order_release);
+  });
+}
+
+void ThreadedRun::start_frame_thread() {
+  rt.state.frame_thread_running.store(true, std::memory_order_release);
+  frame_ = std::thread([this] {
+    try {
+      frame_thread_loop(rt);
+    } catch (const ProcessEnded& e) {
+      ended(e.code);
+    } catch (const RunAbandoned&) {
+    }
+    frame_done_.store(true, std::memory_order_release);
+  });
+}
+
+std::optional<int> ThreadedRun::wait_end(int patience_ms) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(patience_ms);
+  while (!ended_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::microseconds(20));
+  const bool ended = ended_.load(std::memory_order_acquire);
+  stop_threads();
+  if (!ended) return std::nullopt;
+  return exit_code_.load();
+}
+
+void ThreadedRun::stop_threads() {
+  clock.abandon();
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (auto [thread, done] : {std::pair{&program_, &program_done_}, {&frame_, &frame_done_}}) {
+    if (!thread->joinable()) continue;
+    while (!done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+    if (done->load(std::memory_order_acquire))
+      thread->join();
+    else
+      thread->detach();
+  }
 }
 
 namespace {

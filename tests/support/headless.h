@@ -5,10 +5,13 @@
 // the end of a run: a close request or program_ended becomes the stop request.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "screen/runtime.h"
@@ -99,6 +102,71 @@ class Headless {
   std::vector<Event> events_;  // kept sorted by time
   int64_t limit_us_ = INT64_MAX;  // no limit outside run()
   bool timed_out_ = false;
+};
+
+// Real threads around the real thread work (screen/threads.h): the program
+// thread runs run_program, the frame thread frame_thread_loop, on a virtual
+// clock that both advance; the process end throws on the thread that ends
+// it. A run that hangs is abandoned: every sleep then throws RunAbandoned,
+// which unwinds both threads.
+struct RunAbandoned {};
+
+class SharedVirtualClock final : public Clock {
+ public:
+  int64_t ticks_ms() override;
+  // Advances the shared time and yields the processor for real (unless
+  // yields is clear: then a loop of sleeps runs at full speed).
+  void sleep_ms(int64_t ms) override;
+  void abandon() { abandoned_.store(true, std::memory_order_release); }
+  // For test loops that never sleep.
+  bool abandoned() const { return abandoned_.load(std::memory_order_acquire); }
+
+  std::atomic<int64_t> now_us{0};
+  bool yields = true;
+
+ private:
+  std::atomic<bool> abandoned_{false};
+};
+
+// Real time a threaded run may take before it counts as hung.
+inline constexpr int kThreadPatienceMs = 20000;
+
+class ThreadedRun {
+ public:
+  ThreadedRun();
+  ThreadedRun(const ThreadedRun&) = delete;
+  // Abandons what still runs and joins it (a thread that does not come back,
+  // as one held in a signal handler, is left behind detached).
+  ~ThreadedRun();
+
+  SharedVirtualClock clock;
+  ScriptedBoxes boxes;  // shown on one thread at a time; read after wait_end
+  ThrowingProcess process;
+  Runtime rt;
+
+  // The program thread, running procedure through run_program.
+  void start_program(std::function<void(Runtime&)> procedure);
+  // Marks the frame thread running (as the process start does), then starts
+  // it.
+  void start_frame_thread();
+  std::thread& frame_thread() { return frame_; }
+
+  // Waits until a thread has ended the process, for at most patience_ms of
+  // real time; then abandons the rest. The exit code, or nothing when the
+  // run hung.
+  std::optional<int> wait_end(int patience_ms = kThreadPatienceMs);
+  // After wait_end: how the program thread left run_program.
+  bool program_parked() const { return program_parked_.load(); }
+
+ private:
+  void ended(int code);
+  void stop_threads();
+
+  std::thread program_, frame_;
+  std::atomic<bool> program_done_{false}, frame_done_{false};
+  std::atomic<bool> ended_{false};
+  std::atomic<int> exit_code_{-1};
+  std::atomic<bool> program_parked_{false};
 };
 
 // Reads the character in a text cell by matching its pixels against the page

@@ -4,10 +4,15 @@
 // The program is tests/probes/error_probe.cpp.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -320,6 +325,43 @@ TEST_F(MessageBoxWindowTest, ArithmeticSignalShowsTheCriticalErrorAndEndsTheProg
   answer(box, "Return");
   EXPECT_EQ(p->wait_exit(kPatienceMs), 0) << p->stderr_text();
   EXPECT_FALSE(p->has_line("after 20"));
+}
+
+// The kernel thread id of the program's thread named name ("program",
+// "frame"); the window thread is the main thread, whose id is the pid.
+std::optional<pid_t> thread_named(pid_t pid, const std::string& name) {
+  if (name == "window") return pid;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+    std::string comm;
+    std::getline(std::ifstream(task.path() / "comm"), comm);
+    if (comm == name) return static_cast<pid_t>(std::stol(task.path().filename().string()));
+  }
+  return std::nullopt;
+}
+
+// SIGFPE sent from outside (kill -FPE lands on any thread; tgkill picks
+// one): whichever thread takes it, "Critical Error" comes and, once
+// answered, the program ends with 0.
+TEST_F(MessageBoxWindowTest, ArithmeticSignalSentToAnyThreadShowsTheCriticalErrorAndEnds) {
+  for (const std::string thread : {"window", "program", "frame"}) {
+    SCOPED_TRACE(thread);
+    Program p(x(), kProbe, {"signal"});
+    ASSERT_TRUE(p.started());
+    ASSERT_TRUE(p.wait_for_line("waiting", kPatienceMs)) << p.stderr_text();
+    const auto main = x().wait_for_window_of(p, kPatienceMs);
+    ASSERT_TRUE(main && x().wait_mapped(*main, kPatienceMs)) << "no main window";
+    const auto tid = thread_named(p.pid(), thread);
+    ASSERT_TRUE(tid) << "no thread named " << thread;
+    ASSERT_EQ(syscall(SYS_tgkill, p.pid(), *tid, SIGFPE), 0);
+    const auto box = x().wait_for_window_titled("Critical Error", kPatienceMs);
+    ASSERT_TRUE(box && x().wait_mapped(*box, kPatienceMs)) << "no box; stderr:\n" << p.stderr_text();
+    const auto img = grab_drawn(*box, "Division by zero");
+    ASSERT_TRUE(img && find_text(*img, "OK")) << save_png(*img, "msgbox_critical_" + thread);
+    answer(*box, "Return");
+    EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
+  }
 }
 
 }  // namespace
