@@ -7,7 +7,7 @@ namespace ws {
 
 int32_t convert_to_int16(Runtime& rt, double x) {
   if (x >= -32768.5 && x < 32767.5) return static_cast<int32_t>(std::nearbyint(x));
-  raise_runtime_error(rt, 6);
+  raise_runtime_error(rt, kOverflow);
   return 0;
 }
 
@@ -22,7 +22,7 @@ int64_t round_to_int64(Real x) {
 
 uint32_t check_array_index(Runtime& rt, uint32_t index, uint32_t count) {
   if (index < count) return index;
-  raise_runtime_error(rt, 9);
+  raise_runtime_error(rt, kSubscriptOutOfRange);
   return 0;
 }
 
