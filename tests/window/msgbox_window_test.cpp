@@ -353,6 +353,29 @@ std::vector<unsigned long> long_property(Display* d, Window w, const char* name)
   return values;
 }
 
+// Where the window's frame (its top-level ancestor) lies in the stacking
+// order of the root's children, bottom first; -1 when it is not found. Read
+// from the window tree, as not every manager keeps _NET_CLIENT_LIST_STACKING
+// in stacking order.
+int stacking_place(Display* d, Window w) {
+  const Window root = DefaultRootWindow(d);
+  Window parent = None, unused = None;
+  Window* children = nullptr;
+  unsigned count = 0;
+  for (;;) {
+    if (XQueryTree(d, w, &unused, &parent, &children, &count) == 0) return -1;
+    if (children != nullptr) XFree(children);
+    if (parent == root || parent == None) break;
+    w = parent;
+  }
+  if (XQueryTree(d, root, &unused, &parent, &children, &count) == 0) return -1;
+  int place = -1;
+  for (unsigned i = 0; i < count; ++i)
+    if (children[i] == w) place = static_cast<int>(i);
+  if (children != nullptr) XFree(children);
+  return place;
+}
+
 BoxShows box_shows(Display* d, WindowId box, WindowId main) {
   BoxShows s;
   XWindowAttributes a;
@@ -362,10 +385,7 @@ BoxShows box_shows(Display* d, WindowId box, WindowId main) {
   const Atom hidden = XInternAtom(d, "_NET_WM_STATE_HIDDEN", False);
   for (const unsigned long state : long_property(d, box, "_NET_WM_STATE"))
     s.hidden = s.hidden || state == hidden;
-  const auto stacking = long_property(d, DefaultRootWindow(d), "_NET_CLIENT_LIST_STACKING");
-  const auto box_at = std::find(stacking.begin(), stacking.end(), box);
-  const auto main_at = std::find(stacking.begin(), stacking.end(), main);
-  s.above_main = box_at != stacking.end() && main_at != stacking.end() && box_at > main_at;
+  s.above_main = stacking_place(d, box) > stacking_place(d, main);
   return s;
 }
 
@@ -386,6 +406,7 @@ TEST(MessageBoxUnderWindowManagers, AReportMinimisedOrHiddenComesBackAndStillAns
   } managers[] = {
       {"openbox", {}},
       {"metacity", {"metacity", "--no-composite", "--replace"}},
+      {"fluxbox", {"fluxbox"}},
   };
   const struct {
     const char* name;
