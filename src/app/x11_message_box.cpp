@@ -163,7 +163,8 @@ class Box {
         owner_(owner),
         wm_state_(atom("WM_STATE")),
         net_wm_state_(atom("_NET_WM_STATE")),
-        hidden_(atom("_NET_WM_STATE_HIDDEN")) {
+        hidden_(atom("_NET_WM_STATE_HIDDEN")),
+        showing_desktop_(atom("_NET_SHOWING_DESKTOP")) {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
     const int screen_width = DisplayWidth(d_, screen);
@@ -241,6 +242,9 @@ class Box {
     XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&motif), 5);
 
+    // The root tells of "show desktop" (see put_away).
+    XSelectInput(d_, root, PropertyChangeMask);
+
     wm_delete_ = atom("WM_DELETE_WINDOW");
     XSetWMProtocols(d_, window_, &wm_delete_, 1);
 
@@ -294,13 +298,16 @@ class Box {
         // A box that the window manager minimised or hid (its "show desktop"
         // included) while it waits for its answer asks to be shown again.
         case UnmapNotify:
-          if (ev.xunmap.window == window_) show_again();
+          if (ev.xunmap.window == window_ && put_away()) show_again();
           break;
-        case PropertyNotify:
-          if (ev.xproperty.window == window_ && ev.xproperty.state == PropertyNewValue &&
-              hidden_by_window_manager(ev.xproperty.atom))
-            show_again();
+        case PropertyNotify: {
+          const Atom a = ev.xproperty.atom;
+          const bool telling = ev.xproperty.window == window_
+                                   ? a == wm_state_ || a == net_wm_state_
+                                   : a == showing_desktop_;
+          if (telling && put_away()) show_again();
           break;
+        }
         case DestroyNotify:
           if (ev.xdestroywindow.window == window_) {
             destroyed_ = true;
@@ -332,29 +339,36 @@ class Box {
     return true;
   }
 
-  // Whether the property says the window manager has iconified or hidden
-  // the box: WM_STATE Iconic, or _NET_WM_STATE with HIDDEN.
-  bool hidden_by_window_manager(Atom property) {
-    if (property != wm_state_ && property != net_wm_state_) return false;
+  // The 32-bit values of a property (empty when it is missing).
+  std::vector<unsigned long> property(Window w, Atom name) {
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d_, window_, property, 0, 32, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) != Success ||
-        data == nullptr)
-      return false;
-    bool hidden = false;
-    if (format == 32 && count > 0) {
-      const auto* values = reinterpret_cast<const unsigned long*>(data);
-      if (property == wm_state_) {
-        hidden = values[0] == IconicState;
-      } else {
-        for (unsigned long i = 0; i < count; ++i) hidden = hidden || values[i] == hidden_;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(d_, w, name, 0, 32, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+      if (format == 32) {
+        const auto* v = reinterpret_cast<const unsigned long*>(data);
+        values.assign(v, v + count);
       }
+      XFree(data);
     }
-    XFree(data);
-    return hidden;
+    return values;
+  }
+
+  // Whether the window manager has taken the box from the screen: iconified
+  // (WM_STATE Iconic), hidden (_NET_WM_STATE_HIDDEN), or the desktop shown
+  // (the root's _NET_SHOWING_DESKTOP). A box unmapped for another reason
+  // (another virtual desktop shown) stays where the manager put it.
+  bool put_away() {
+    const auto state = property(window_, wm_state_);
+    if (!state.empty() && state[0] == IconicState) return true;
+    for (const unsigned long s : property(window_, net_wm_state_))
+      if (s == hidden_) return true;
+    const auto showing = property(DefaultRootWindow(d_), showing_desktop_);
+    return !showing.empty() && showing[0] == 1;
   }
 
   // Maps the box again (which takes an iconified window back to the normal
@@ -465,7 +479,7 @@ class Box {
   Window window_ = 0;
   GC gc_ = nullptr;
   Atom wm_delete_ = 0;
-  const Atom wm_state_, net_wm_state_, hidden_;
+  const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_;
   int pressed_ = -1;  // the button under a held mouse button, or -1
   bool destroyed_ = false;
 };
