@@ -1,7 +1,8 @@
 // The window: freeglut with the command line passed through, an RGBA,
 // double-buffered window with a depth buffer, GLEW, the callbacks, and an
-// event loop of its own around glutMainLoopEvent so that what the X hook
-// recorded is acted upon after each round and title changes are applied.
+// event loop of its own around glutMainLoopEvent (event_loop.h) so that what
+// the X hook recorded is acted upon in order and title changes are applied;
+// and the process's X error handlers.
 #include "app/window.h"
 
 #include <GL/glew.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/event_loop.h"
 #include "app/presenter.h"
 #include "app/x11_hook.h"
 #include "app/x11_message_box.h"
@@ -27,11 +29,13 @@ namespace ws {
 
 namespace {
 
+// Published by install_x_error_handlers before any thread but the main one
+// runs; the handlers read it on whichever thread meets the error.
 Runtime* g_rt = nullptr;
 
 [[noreturn]] void end_with_code_1() {
   std::fflush(stderr);
-  g_rt->process.end_process(1);
+  if (g_rt != nullptr) g_rt->process.end_process(1);
   std::_Exit(1);
 }
 
@@ -45,16 +49,41 @@ void on_library_error(const char* format, va_list args) {
   end_with_code_1();
 }
 
-// Every connection of the process (the window's, a message box's) comes here
-// when the server goes away, possibly several threads at once: the first one
-// reports it and ends the process; the others wait for the end.
-int on_connection_lost(Display*) {
+// A failure that ends the process, met by one or several threads at once
+// (each connection of the process may meet it): the first one writes its
+// line to stderr and ends the process with code 1; the others wait for the
+// end.
+[[noreturn]] void report_and_end(const char* line) {
   static std::atomic_flag reported;
   if (reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
-  std::fputs("winding-scheme: the connection to the display was lost\n", stderr);
+  std::fputs(line, stderr);
   end_with_code_1();
+}
+
+// Every connection of the process (the window's, a message box's) comes here
+// when the server goes away.
+int on_connection_lost(Display*) {
+  report_and_end("winding-scheme: the connection to the display was lost\n");
+}
+
+// An X error on the window's connection (or any other but a box's) is a
+// fault of this program: it ends through the program's own path, as a lost
+// display does, rather than through Xlib's exit(), which would run the
+// process's teardown while the other threads run. Two kinds pass:
+// - a box connection's (is_box_connection);
+// - any error once another client destroyed the window: requests that name
+//   it (a redraw or a title already on its way) fail, and the close that the
+//   destruction started must end with code 0 all the same.
+int on_x_error(Display* d, XErrorEvent* error) {
+  if (is_box_connection(d) || window_destroyed()) return 0;
+  char text[160] = {};
+  XGetErrorText(d, error->error_code, text, sizeof text);
+  char line[256];
+  std::snprintf(line, sizeof line, "winding-scheme: X error: %s (request %d.%d)\n", text,
+                static_cast<int>(error->request_code), static_cast<int>(error->minor_code));
+  report_and_end(line);
 }
 
 void key_down(unsigned char key, int, int) { on_key_down(g_rt->keyboard, key, glutGetModifiers()); }
@@ -85,23 +114,44 @@ void apply_newer_title(WindowSettings& w, uint64_t& shown_generation) {
   shown_generation = t.generation;
 }
 
-// Sleeps until the connection has data or the display timer is due.
-void wait_for_work(Display* display) {
-  if (XPending(display) != 0) return;
-  const auto left = next_display_tick() - std::chrono::steady_clock::now();
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  pollfd fd{ConnectionNumber(display), POLLIN, 0};
-  poll(&fd, 1, static_cast<int>(std::clamp<int64_t>(ms, 0, 100)));
-}
+// The event loop's steps on the window thread.
+class WindowLoopSteps final : public EventLoopSteps {
+ public:
+  WindowLoopSteps(Runtime& rt, Display* display, uint64_t shown_generation)
+      : rt_(rt), display_(display), shown_generation_(shown_generation) {}
+
+  void process_events() override { glutMainLoopEvent(); }
+  void act_on_recorded() override { dispatch_hooked_keys(rt_); }
+  bool window_gone() override { return window_destroyed() || glutGetWindow() == 0; }
+  void apply_title() override { apply_newer_title(rt_.window, shown_generation_); }
+  bool events_queued() override { return XPending(display_) != 0; }
+  bool recorded_waiting() override { return hooked_keys_waiting(); }
+  void sleep_until_work() override {
+    const auto left = next_display_tick() - std::chrono::steady_clock::now();
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+    poll(&fd, 1, static_cast<int>(std::clamp<int64_t>(ms, 0, 100)));
+  }
+
+ private:
+  Runtime& rt_;
+  Display* display_;
+  uint64_t shown_generation_;
+};
 
 }  // namespace
 
-void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
+void install_x_error_handlers(Runtime& rt) {
   g_rt = &rt;
+  XSetIOErrorHandler(on_connection_lost);
+  XSetErrorHandler(on_x_error);
+}
+
+void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
+  install_x_error_handlers(rt);
   set_window_runtime(rt);
   glutInitErrorFunc(on_library_error);
   glutInit(&argc, argv);
-  XSetIOErrorHandler(on_connection_lost);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(640, 400);
@@ -138,19 +188,14 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   glutMouseWheelFunc(mouse_wheel);
   glutReshapeFunc(on_window_reshape);
 
-  for (;;) {
-    glutMainLoopEvent();
-    dispatch_hooked_keys(rt);
-    if (glutGetWindow() == 0) {
-      // The window has gone some other way than through the close request:
-      // end the process as the close button would.
-      rt.state.close_request.fetch_or(1, std::memory_order_acq_rel);
-      for (;;) sleep_real_ms(16);
-    }
-    apply_newer_title(rt.window, shown_generation);
-    wait_for_work(display);
-    dispatch_hooked_keys(rt);
+  WindowLoopSteps steps(rt, display, shown_generation);
+  while (run_event_loop_round(steps) == RoundEnd::GoOn) {
   }
+  // The window has gone some other way than through the close request
+  // (another client destroyed it): end the process as the close button
+  // would. Nothing here touches the dead window again.
+  rt.state.close_request.fetch_or(1, std::memory_order_acq_rel);
+  for (;;) sleep_real_ms(16);
 }
 
 }  // namespace ws

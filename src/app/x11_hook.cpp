@@ -35,6 +35,10 @@ struct HookState {
   Display* display = nullptr;
   Atom wm_protocols = None;
   Atom wm_delete_window = None;
+  Window window = None;
+  // Set by the hook when another client destroyed the window; read by the
+  // event loop and by the X error handler (which may run on any thread).
+  std::atomic<bool> window_destroyed{false};
   KeyCode pause_keycode = 0;
   KeyCode break_keycode = 0;
   LockMasks lock_masks;
@@ -98,6 +102,12 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
         return False;
       }
       break;
+    case DestroyNotify:
+      // The window library ignores it and would go on as if the window
+      // still existed.
+      if (event->xdestroywindow.window == g_hook.window && g_hook.window != None)
+        g_hook.window_destroyed.store(true, std::memory_order_release);
+      break;
     case FocusOut:
       // The releases of keys held now go to another window.
       if (event->xfocus.detail != NotifyInferior)
@@ -148,11 +158,13 @@ void install_window_hook(Runtime& rt, Display* display) {
   g_hook.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   g_hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
   g_hook.break_keycode = XKeysymToKeycode(display, XK_Break);
-  for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut})
+  const Window window = glXGetCurrentDrawable();
+  g_hook.window = window;
+  for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut, DestroyNotify})
     g_hook.previous[type] = XESetWireToEvent(display, type, window_proc_hook);
   // The window library does not ask for focus changes; add them to the
-  // window's events.
-  const Window window = glXGetCurrentDrawable();
+  // window's events (it asks for its structure's changes, DestroyNotify
+  // among them).
   XWindowAttributes attributes;
   if (window != None && XGetWindowAttributes(display, window, &attributes) != 0)
     XSelectInput(display, window, attributes.your_event_mask | FocusChangeMask);
@@ -171,6 +183,10 @@ void install_window_hook(Runtime& rt, Display* display) {
       g_hook.log.record(lock_notice(state.locked_mods));
   }
 }
+
+bool hooked_keys_waiting() { return g_hook.log.holding(); }
+
+bool window_destroyed() { return g_hook.window_destroyed.load(std::memory_order_acquire); }
 
 void dispatch_hooked_keys(Runtime& rt) {
   g_hook.log.drain([&rt](const KeyboardNotice& n) { act(rt, n); }, hand_back);

@@ -10,17 +10,24 @@ namespace ws {
 
 struct Runtime;
 
-// Hooks the conversion of ClientMessage, KeyPress, KeyRelease and FocusOut
-// events, and the keyboard extension's state changes, on the window library's
+// Hooks the conversion of ClientMessage, KeyPress, KeyRelease, FocusOut and
+// DestroyNotify events, and the keyboard extension's state changes, on the window library's
 // connection (window_proc_hook): a WM_DELETE_WINDOW message sets bit 0 of
 // close_request and is dropped; Pause and Break are recorded and dropped
 // before the window library sees them, and so are the key events behind them
-// until they have been acted upon.
+// until they have been acted upon; the window's destruction by another client
+// is noted (window_destroyed).
 void install_window_hook(Runtime& rt, Display* display);
 // Acts on what the hook recorded, in order (after the window library's event
 // processing returned): Pause and Break go to the key handling, the key events
 // held back behind them to the window library, a focus loss lets the held
 // modifiers go, lock-toggle changes are reported.
 void dispatch_hooked_keys(Runtime& rt);
+// Whether the hook recorded something that dispatch_hooked_keys has not yet
+// acted upon. Window thread.
+bool hooked_keys_waiting();
+// Whether another client destroyed the window: the window library goes on
+// as if it still existed, and every request that names it fails. Any thread.
+bool window_destroyed();
 
 }  // namespace ws

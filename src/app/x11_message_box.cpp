@@ -120,17 +120,13 @@ Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_hei
   return l;
 }
 
-// The connections of the boxes now open. Another client may destroy a box
-// between any two of its requests; the request that then fails must not end
-// the program (the box goes on to the destruction's notice), so the error
-// handler lets errors of these connections pass and hands every other one to
-// the handler it replaced.
+// The connections of the boxes now open (see is_box_connection): a box whose
+// window another client destroyed goes on to the destruction's notice.
 std::array<std::atomic<Display*>, 4> g_box_connections{};
 XErrorHandler g_previous_error_handler = nullptr;
 
 int on_x_error(Display* d, XErrorEvent* error) {
-  for (const auto& c : g_box_connections)
-    if (c.load(std::memory_order_acquire) == d) return 0;
+  if (is_box_connection(d)) return 0;
   return g_previous_error_handler != nullptr ? g_previous_error_handler(d, error) : 0;
 }
 
@@ -162,7 +158,13 @@ class Box {
  public:
   Box(Display* d, const std::string& caption, const std::string& text, BoxKind kind,
       const std::atomic<unsigned long>& owner)
-      : d_(d), kind_(kind), owner_(owner) {
+      : d_(d),
+        kind_(kind),
+        owner_(owner),
+        wm_state_(atom("WM_STATE")),
+        net_wm_state_(atom("_NET_WM_STATE")),
+        hidden_(atom("_NET_WM_STATE_HIDDEN")),
+        showing_desktop_(atom("_NET_SHOWING_DESKTOP")) {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
     const int screen_width = DisplayWidth(d_, screen);
@@ -191,8 +193,8 @@ class Box {
 
     XSetWindowAttributes attributes{};
     attributes.background_pixel = pixel_[kTextArea];
-    attributes.event_mask =
-        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
+                            StructureNotifyMask | PropertyChangeMask;
     window_ = XCreateWindow(d_, root, x, y, static_cast<unsigned>(layout_.width),
                             static_cast<unsigned>(layout_.height), 0, CopyFromParent, InputOutput,
                             CopyFromParent, CWBackPixel | CWEventMask, &attributes);
@@ -218,14 +220,15 @@ class Box {
     size.height = size.min_height = size.max_height = layout_.height;
     XSetWMNormalHints(d_, window_, &size);
 
-    // A dialog that stays above the other windows; both properties are read
-    // by the window manager when the window is mapped.
+    // A dialog that stays above the other windows and has no taskbar entry
+    // (from which it could be minimised); both properties are read by the
+    // window manager when the window is mapped.
     Atom type = atom("_NET_WM_WINDOW_TYPE_DIALOG");
     XChangeProperty(d_, window_, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&type), 1);
-    Atom above = atom("_NET_WM_STATE_ABOVE");
-    XChangeProperty(d_, window_, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&above), 1);
+    Atom states[] = {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR")};
+    XChangeProperty(d_, window_, net_wm_state_, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(states), 2);
 
     // Only moving and closing: a box that could be minimised could be lost
     // while the program waits for it.
@@ -238,6 +241,9 @@ class Box {
     const Atom motif_atom = atom("_MOTIF_WM_HINTS");
     XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&motif), 5);
+
+    // The root tells of "show desktop" (see put_away).
+    XSelectInput(d_, root, PropertyChangeMask);
 
     wm_delete_ = atom("WM_DELETE_WINDOW");
     XSetWMProtocols(d_, window_, &wm_delete_, 1);
@@ -289,6 +295,19 @@ class Box {
             draw();
           }
           break;
+        // A box that the window manager minimised or hid (its "show desktop"
+        // included) while it waits for its answer asks to be shown again.
+        case UnmapNotify:
+          if (ev.xunmap.window == window_ && put_away()) show_again();
+          break;
+        case PropertyNotify: {
+          const Atom a = ev.xproperty.atom;
+          const bool telling = ev.xproperty.window == window_
+                                   ? a == wm_state_ || a == net_wm_state_
+                                   : a == showing_desktop_;
+          if (telling && put_away()) show_again();
+          break;
+        }
         case DestroyNotify:
           if (ev.xdestroywindow.window == window_) {
             destroyed_ = true;
@@ -318,6 +337,55 @@ class Box {
     if (owned_ == 0) return false;
     XSetTransientForHint(d_, window_, owned_);
     return true;
+  }
+
+  // The 32-bit values of a property (empty when it is missing).
+  std::vector<unsigned long> property(Window w, Atom name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(d_, w, name, 0, 32, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+      if (format == 32) {
+        const auto* v = reinterpret_cast<const unsigned long*>(data);
+        values.assign(v, v + count);
+      }
+      XFree(data);
+    }
+    return values;
+  }
+
+  // Whether the window manager has taken the box from the screen: iconified
+  // (WM_STATE Iconic), hidden (_NET_WM_STATE_HIDDEN), or the desktop shown
+  // (the root's _NET_SHOWING_DESKTOP). A box unmapped for another reason
+  // (another virtual desktop shown) stays where the manager put it.
+  bool put_away() {
+    const auto state = property(window_, wm_state_);
+    if (!state.empty() && state[0] == IconicState) return true;
+    for (const unsigned long s : property(window_, net_wm_state_))
+      if (s == hidden_) return true;
+    const auto showing = property(DefaultRootWindow(d_), showing_desktop_);
+    return !showing.empty() && showing[0] == 1;
+  }
+
+  // Maps the box again (which takes an iconified window back to the normal
+  // state) and asks the window manager to activate it, as a pager would
+  // (source 2): activating a window also ends "show desktop".
+  void show_again() {
+    XMapRaised(d_, window_);
+    XEvent active{};
+    active.xclient.type = ClientMessage;
+    active.xclient.window = window_;
+    active.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+    active.xclient.format = 32;
+    active.xclient.data.l[0] = 2;
+    active.xclient.data.l[1] = CurrentTime;
+    const Window root = DefaultRootWindow(d_);
+    XSendEvent(d_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &active);
+    XFlush(d_);
   }
 
   std::optional<BoxAnswer> answer_for_key(KeySym key) const {
@@ -411,11 +479,18 @@ class Box {
   Window window_ = 0;
   GC gc_ = nullptr;
   Atom wm_delete_ = 0;
+  const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_;
   int pressed_ = -1;  // the button under a held mouse button, or -1
   bool destroyed_ = false;
 };
 
 }  // namespace
+
+bool is_box_connection(Display* d) {
+  for (const auto& c : g_box_connections)
+    if (c.load(std::memory_order_acquire) == d) return true;
+  return false;
+}
 
 X11MessageBoxes::X11MessageBoxes() { g_previous_error_handler = XSetErrorHandler(on_x_error); }
 

@@ -22,14 +22,24 @@
 
 #include "screen/message_box.h"
 
+typedef struct _XDisplay Display;
+
 namespace ws {
+
+// Whether d is the connection of a box now open. Another client may destroy
+// a box between any two of its requests; the request that then fails must
+// not end the program, so the process's X error handlers let these
+// connections' errors pass. Any thread.
+bool is_box_connection(Display* d);
 
 // The presenter the real program uses. Its show() answers Unavailable when no
 // box can be shown (no display).
 class X11MessageBoxes final : public MessageBoxPresenter {
  public:
-  // Installs the process's X error handler; make one, before other threads
-  // talk to X.
+  // Installs an X error handler that lets the errors of box connections pass
+  // and hands every other one to the handler it replaced (the window side
+  // later installs the process's own, which also lets them pass); make one,
+  // before other threads talk to X.
   X11MessageBoxes();
   BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override;
 

@@ -16,14 +16,27 @@
 //                      signal's handler, prints "waiting" to stdout and runs
 //                      statement ends until the process is ended (for a
 //                      SIGFPE sent to one of its threads from outside)
+//   error_probe xerror prints "LIVE" on the page, then makes a request that
+//                      fails (an X error) on a connection of its own;
+//                      prints "after the X error" should the program go on,
+//                      and "exit handlers ran" should the process end
+//                      through exit()
+//   error_probe titles prints "LIVE" on the page, then sets a new window
+//                      title every few milliseconds until the process is
+//                      ended
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/app.h"
 #include "screen/text.h"
 #include "screen/window_ops.h"
 #include "winding/statement.h"
+
+// After the runtime's headers: X defines macros such as None.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -109,10 +122,54 @@ class SignalProcedure final : public ws::Procedure {
   }
 };
 
+class XErrorProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "x error probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(4, std::atexit([] { say("exit handlers ran"); }));
+    STMT(5, rt.clock.sleep_ms(500));
+    STMT(10, fail_a_request());
+    STMT(11, say("after the X error"));
+  }
+
+ private:
+  // Destroys a window that does not exist and waits for the server's answer.
+  static void fail_a_request() {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return;
+    XDestroyWindow(d, 0x7FFFFFF);
+    XSync(d, False);
+    XCloseDisplay(d);
+  }
+};
+
+class TitlesProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    LABEL(10, line_10);
+    STMT(11, ws::set_window_title(rt, "titles probe " + std::to_string(++count_)));
+    STMT(12, rt.clock.sleep_ms(3));
+    GOTO_IF(13, true, line_10);
+  }
+
+ private:
+  long count_ = 0;
+};
+
 void run_error_procedure(ws::Runtime& rt) { ErrorProcedure(rt).run(); }
 void run_signal_procedure(ws::Runtime& rt) { SignalProcedure(rt).run(); }
 void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
 void run_divide_procedure(ws::Runtime& rt) { DivideProcedure(rt).run(); }
+void run_x_error_procedure(ws::Runtime& rt) { XErrorProcedure(rt).run(); }
+void run_titles_procedure(ws::Runtime& rt) { TitlesProcedure(rt).run(); }
 
 }  // namespace
 
@@ -122,7 +179,9 @@ int main(int argc, char** argv) {
     ws::ProgramProcedure procedure;
   } modes[] = {{"alert", run_alert_procedure},
                {"divide", run_divide_procedure},
-               {"signal", run_signal_procedure}};
+               {"signal", run_signal_procedure},
+               {"xerror", run_x_error_procedure},
+               {"titles", run_titles_procedure}};
   ws::ProgramProcedure procedure = nullptr;
   for (const auto& m : modes)
     if (argc > 1 && std::strcmp(argv[1], m.mode) == 0) procedure = m.procedure;

@@ -1,13 +1,15 @@
 // The message boxes on a real X server: the error report of a running
 // program (its title, its three text lines in the page font, its buttons and
 // answers, a close request while it is open) and an OK box captioned "Alert".
-// The program is tests/probes/error_probe.cpp.
+// The program is tests/probes/error_probe.cpp. Also: a report box that a
+// window manager minimises or hides comes back, under more than one manager.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,10 @@
 #include <vector>
 
 #include "support/xvfb_suite.h"
+
+// After the test headers: X defines macros such as None.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace ws::test {
 namespace {
@@ -361,6 +367,151 @@ TEST_F(MessageBoxWindowTest, ArithmeticSignalSentToAnyThreadShowsTheCriticalErro
     ASSERT_TRUE(img && find_text(*img, "OK")) << save_png(*img, "msgbox_critical_" + thread);
     answer(*box, "Return");
     EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
+  }
+}
+
+// Whether the box shows: viewable, neither iconified (WM_STATE) nor hidden
+// (_NET_WM_STATE), and stacked above the program's window.
+struct BoxShows {
+  bool viewable = false, iconic = false, hidden = false, above_main = false;
+  bool all() const { return viewable && !iconic && !hidden && above_main; }
+};
+
+std::vector<unsigned long> long_property(Display* d, Window w, const char* name) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> values;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType,
+                         &type, &format, &count, &after, &data) == Success &&
+      data != nullptr) {
+    if (format == 32) {
+      const auto* v = reinterpret_cast<const unsigned long*>(data);
+      values.assign(v, v + count);
+    }
+    XFree(data);
+  }
+  return values;
+}
+
+// Where the window's frame (its top-level ancestor) lies in the stacking
+// order of the root's children, bottom first; -1 when it is not found. Read
+// from the window tree, as not every manager keeps _NET_CLIENT_LIST_STACKING
+// in stacking order.
+int stacking_place(Display* d, Window w) {
+  const Window root = DefaultRootWindow(d);
+  Window parent = None, unused = None;
+  Window* children = nullptr;
+  unsigned count = 0;
+  for (;;) {
+    if (XQueryTree(d, w, &unused, &parent, &children, &count) == 0) return -1;
+    if (children != nullptr) XFree(children);
+    if (parent == root || parent == None) break;
+    w = parent;
+  }
+  if (XQueryTree(d, root, &unused, &parent, &children, &count) == 0) return -1;
+  int place = -1;
+  for (unsigned i = 0; i < count; ++i)
+    if (children[i] == w) place = static_cast<int>(i);
+  if (children != nullptr) XFree(children);
+  return place;
+}
+
+BoxShows box_shows(Display* d, WindowId box, WindowId main) {
+  BoxShows s;
+  XWindowAttributes a;
+  s.viewable = XGetWindowAttributes(d, box, &a) != 0 && a.map_state == IsViewable;
+  const auto wm_state = long_property(d, box, "WM_STATE");
+  s.iconic = !wm_state.empty() && wm_state[0] == IconicState;
+  const Atom hidden = XInternAtom(d, "_NET_WM_STATE_HIDDEN", False);
+  for (const unsigned long state : long_property(d, box, "_NET_WM_STATE"))
+    s.hidden = s.hidden || state == hidden;
+  s.above_main = stacking_place(d, box) > stacking_place(d, main);
+  return s;
+}
+
+std::string describe(const BoxShows& s) {
+  return std::string(s.viewable ? "viewable" : "not viewable") + (s.iconic ? ", iconic" : "") +
+         (s.hidden ? ", hidden" : "") + (s.above_main ? "" : ", not above the window");
+}
+
+// A report box waits for its answer with the program thread (and a close)
+// held: a window manager that minimises it or hides it ("show desktop") must
+// not leave it where nobody can answer it. Under each manager the box either
+// cannot be minimised or comes back at once, above the window, and answers
+// as before.
+TEST(MessageBoxUnderWindowManagers, AReportMinimisedOrHiddenComesBackAndStillAnswers) {
+  const struct {
+    const char* name;
+    std::vector<std::string> start;  // empty: openbox, as XServer starts it
+  } managers[] = {
+      {"openbox", {}},
+      {"metacity", {"metacity", "--no-composite", "--replace"}},
+      {"fluxbox", {"fluxbox"}},
+  };
+  const struct {
+    const char* name;
+    bool on_main;  // the action is on the program's window, not the box
+    std::vector<std::string> command;
+  } actions[] = {
+      {"box minimised", false, {"xdotool", "windowminimize"}},
+      {"window minimised", true, {"xdotool", "windowminimize"}},
+      {"show desktop", false, {"wmctrl", "-k", "on"}},
+  };
+  for (const auto& m : managers) {
+    SCOPED_TRACE(m.name);
+    XServer x(m.start.empty());
+    ASSERT_TRUE(x.ok()) << x.error();
+    std::optional<Program> manager;
+    if (!m.start.empty()) {
+      manager.emplace(x, m.start.front(),
+                      std::vector<std::string>(m.start.begin() + 1, m.start.end()));
+      std::string root;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+      while (root.find("window id #") == std::string::npos &&
+             std::chrono::steady_clock::now() < end) {
+        root.clear();
+        x.run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, kPatienceMs, &root);
+        pause_ms(20);
+      }
+      ASSERT_NE(root.find("window id #"), std::string::npos) << manager->stderr_text();
+    }
+    Display* d = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(d, nullptr);
+    for (const auto& a : actions) {
+      SCOPED_TRACE(a.name);
+      Program p(x, kProbe);
+      ASSERT_TRUE(p.started());
+      const auto box = x.wait_for_window_titled(kReportTitle, kPatienceMs);
+      ASSERT_TRUE(box && x.wait_mapped(*box, kPatienceMs)) << p.stderr_text();
+      const auto main = x.wait_for_page_window(p);
+      ASSERT_TRUE(main);
+      std::vector<std::string> command = a.command;
+      if (a.command.front() == "xdotool") command.push_back(std::to_string(a.on_main ? *main : *box));
+      ASSERT_EQ(x.run(command), 0);
+      // Time for the manager to carry the action out; then the box must
+      // show again within the patience.
+      pause_ms(500);
+      BoxShows shows;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+      do {
+        XSync(d, False);
+        shows = box_shows(d, *box, *main);
+        if (shows.all()) break;
+        pause_ms(20);
+      } while (std::chrono::steady_clock::now() < end);
+      EXPECT_TRUE(shows.all()) << describe(shows);
+      // Only now is the close asked for: it waits for the answer, which the
+      // box, shown again, takes as before.
+      ASSERT_TRUE(x.request_close(*main));
+      EXPECT_EQ(p.wait_exit(300), std::nullopt);
+      ASSERT_TRUE(x.send_keys(*box, {"y"}));
+      EXPECT_TRUE(p.wait_for_line("after 40", kPatienceMs)) << p.stderr_text();
+      EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
+      x.run({"wmctrl", "-k", "off"});
+    }
+    XCloseDisplay(d);
   }
 }
 
