@@ -35,9 +35,6 @@ LockToggles lock_toggles(unsigned locked, const LockMasks& m) {
 }
 
 void record_keyboard_state_at_start(Runtime& rt) {
-  // The first X call of the process, before the other threads start: from
-  // here on every connection's failures end through the program's own path.
-  install_x_error_handlers(rt);
   Display* d = XOpenDisplay(nullptr);
   if (d == nullptr) return;
   KeyboardAtStart at_start;

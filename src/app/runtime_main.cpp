@@ -40,6 +40,9 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
 
   // The window is resizable: a size change by the user is not undone.
   rt.window.window_snap_back.store(false, std::memory_order_relaxed);
+  // Before the first X call and before any thread can open a box: from here
+  // on every connection's failures end through the program's own path.
+  install_x_error_handlers(rt);
   record_keyboard_state_at_start(rt);
 
   // Marked running before any thread starts, so that no screen-mode change can

@@ -16,18 +16,17 @@ class X11MessageBoxes;
 // that they stay above it. Does not return.
 [[noreturn]] void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes);
 
-// Installs the process's X error handlers, before any thread but the main
-// one talks to X (a box may open on the program or frame thread at once): a
-// lost display and an X error (except a box connection's, and any once
-// another client destroyed the window) write one line to stderr and end the
-// process through rt.process with code 1. run_window installs them again
-// should this not have run.
+// Installs the process's X error handlers; runtime_main calls it first,
+// before any thread but the main one talks to X (a box may open on the
+// program or frame thread at once). A lost display and an X error (except a
+// box connection's, and any once another client destroyed the window) write
+// one line to stderr and end the process through rt.process with code 1.
+// run_window installs them again should this not have run.
 void install_x_error_handlers(Runtime& rt);
 
 // Records the Shift, Ctrl and Alt keys that are down and the lock toggles
 // that are on at start, as presses, before the program thread starts. Uses
 // its own display connection; does nothing when no display can be opened.
-// Installs the X error handlers first (install_x_error_handlers).
 void record_keyboard_state_at_start(Runtime& rt);
 
 }  // namespace ws
