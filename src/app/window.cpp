@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/presenter.h"
+#include "app/window_manager.h"
 #include "app/x11_hook.h"
 #include "app/x11_message_box.h"
 #include "app/key_callbacks.h"
@@ -125,6 +126,7 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
 
   Display* display = glXGetCurrentDisplay();
   install_window_hook(rt, display);
+  install_window_manager_hook(rt, display);
 
   glutDisplayFunc(present_frame);
   start_display_timer();
@@ -141,6 +143,7 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   for (;;) {
     glutMainLoopEvent();
     dispatch_hooked_keys(rt);
+    follow_window_manager(rt);
     if (glutGetWindow() == 0) {
       // The window has gone some other way than through the close request:
       // end the process as the close button would.
