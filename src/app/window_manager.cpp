@@ -4,6 +4,7 @@
 #include "app/window_manager.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "screen/presenting.h"
@@ -46,6 +47,37 @@ struct ManagerHook {
 
 ManagerHook g_wm;
 
+// The window may be gone (destroyed by another client, or by the window
+// library while the process ends) when its state is read or written: an
+// error of those requests is not a reason to end the process. The handler
+// is the process's; errors of other connections and other requests go on to
+// the handler before it.
+XErrorHandler g_previous_error_handler = nullptr;
+std::atomic<bool> g_guarding{false};
+unsigned long g_guard_first_serial = 0;  // window thread only, like g_guarding's writes
+bool g_guard_error = false;
+
+int on_x_error(Display* display, XErrorEvent* error) {
+  if (display == g_wm.display && g_guarding.load(std::memory_order_relaxed) &&
+      error->serial >= g_guard_first_serial) {
+    g_guard_error = true;
+    return 0;
+  }
+  return g_previous_error_handler != nullptr ? g_previous_error_handler(display, error) : 0;
+}
+
+// Runs requests whose errors are expected; false when one failed.
+template <class Requests>
+bool guarded(Requests requests) {
+  g_guard_error = false;
+  g_guard_first_serial = NextRequest(g_wm.display);
+  g_guarding.store(true, std::memory_order_relaxed);
+  requests();
+  XSync(g_wm.display, False);
+  g_guarding.store(false, std::memory_order_relaxed);
+  return !g_guard_error;
+}
+
 Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
   const int type = wire->u.u.type & 0x7F;
   const WireToEvent previous =
@@ -82,7 +114,8 @@ bool has(const std::vector<Atom>& states, Atom a) {
 }
 
 void read_window_state(Runtime& rt) {
-  const std::vector<Atom> states = window_states();
+  std::vector<Atom> states;
+  if (!guarded([&] { states = window_states(); })) return;
   WindowManagerState wm;
   wm.maximised = has(states, g_wm.maximised_vert) || has(states, g_wm.maximised_horz);
   wm.full_screen = has(states, g_wm.full_screen);
@@ -108,13 +141,16 @@ void send_state_message(bool on) {
 // The window's own state list with full screen added or removed, for a
 // manager to adopt when it takes the window on.
 void write_own_state(bool on) {
-  std::vector<Atom> states = window_states();
+  std::vector<Atom> states;
+  if (!guarded([&] { states = window_states(); })) return;
   states.erase(std::remove(states.begin(), states.end(), g_wm.full_screen), states.end());
   if (on) states.push_back(g_wm.full_screen);
   std::vector<unsigned long> words(states.begin(), states.end());
-  XChangeProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(words.data()),
-                  static_cast<int>(words.size()));
+  guarded([&] {
+    XChangeProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(words.data()),
+                    static_cast<int>(words.size()));
+  });
 }
 
 }  // namespace
@@ -128,6 +164,7 @@ void install_window_manager_hook(Runtime& rt, Display* display) {
   g_wm.full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   g_wm.maximised_vert = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
   g_wm.maximised_horz = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  g_previous_error_handler = XSetErrorHandler(on_x_error);
   g_wm.previous_property = XESetWireToEvent(display, PropertyNotify, manager_hook);
   g_wm.previous_reparent = XESetWireToEvent(display, ReparentNotify, manager_hook);
   if (g_wm.window == None) return;
@@ -179,9 +216,13 @@ bool pointer_button_held() {
   Window root = None, child = None;
   int root_x = 0, root_y = 0, x = 0, y = 0;
   unsigned mask = 0;
-  if (XQueryPointer(g_wm.display, g_wm.window, &root, &child, &root_x, &root_y, &x, &y, &mask) ==
-      0)
-    return false;  // the pointer is on another screen: not this window's drag
+  bool same_screen = false;
+  if (!guarded([&] {
+        same_screen = XQueryPointer(g_wm.display, g_wm.window, &root, &child, &root_x, &root_y,
+                                    &x, &y, &mask) != 0;
+      }) ||
+      !same_screen)
+    return false;  // gone, or on another screen: not this window's drag
   return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
 }
 

@@ -615,6 +615,14 @@ bool XServer::resize(WindowId w, int width, int height) {
               std::to_string(height)}) == 0;
 }
 
+bool XServer::resize_burst(WindowId w, const std::vector<std::pair<int, int>>& sizes) {
+  std::vector<std::string> argv{"xdotool"};
+  for (const auto& [width, height] : sizes)
+    argv.insert(argv.end(), {"windowsize", std::to_string(w), std::to_string(width),
+                             std::to_string(height)});
+  return run(argv) == 0;
+}
+
 bool XServer::move(WindowId w, int x, int y) {
   return run({"xdotool", "windowmove", std::to_string(w), std::to_string(x), std::to_string(y)}) ==
          0;

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct _XDisplay Display;
@@ -184,6 +185,9 @@ class XServer {
   bool send_keys(WindowId w, const std::vector<std::string>& keys, int delay_ms = 30);
   // xdotool windowsize W width height: a resize the way a user's drag ends.
   bool resize(WindowId w, int width, int height);
+  // One xdotool with a windowsize command per size, chained: the sizes come
+  // as fast as a resize storm brings them.
+  bool resize_burst(WindowId w, const std::vector<std::pair<int, int>>& sizes);
   // xdotool windowmove W x y.
   bool move(WindowId w, int x, int y);
   // Maximises the window (both directions) or restores it, as the manager's
