@@ -323,9 +323,11 @@ TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
     int64_t at_ms;
     int32_t w, h;
   };
+  constexpr int64_t kAlways = 1 << 30;
   struct Case {
     const char* what;
-    bool manager_keeps_size, maximised;
+    int64_t keeps_size_until_ms;  // the manager keeps the size until then
+    bool maximised;
     std::vector<Step> sizes;   // given to the window (by the user or the manager)
     int64_t button_up_ms;      // a button is held from the first size until then
     std::vector<WindowSize> requests;
@@ -333,28 +335,31 @@ TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
   };
   const Case cases[] = {
       {"two quick resizes: one answer, measured from the size before both",
-       false, false, {{0, 800, 480}, {40, 1000, 700}}, 0, {{1000, 749}}, {1000, 749}},
+       0, false, {{0, 800, 480}, {40, 1000, 700}}, 0, {{1000, 749}}, {1000, 749}},
       {"a drag of the corner: answered once the button is let go, not during it",
-       false, false, {{0, 700, 500}, {30, 780, 560}, {60, 860, 600}, {90, 900, 620}}, 600,
+       0, false, {{0, 700, 500}, {30, 780, 560}, {60, 860, 600}, {90, 900, 620}}, 600,
        {{900, 674}}, {900, 674}},
       {"a user's size while an answer is in flight, granted after it: no second answer",
-       false, false, {{0, 800, 480}, {125, 900, 500}}, 0, {{800, 599}}, {800, 599}},
+       0, false, {{0, 800, 480}, {125, 900, 500}}, 0, {{800, 599}}, {800, 599}},
       {"a size the manager keeps without a word: asked once, then accepted",
-       true, false, {{0, 1276, 984}}, 0, {{1276, 956}}, {1276, 984}},
+       kAlways, false, {{0, 1276, 984}}, 0, {{1276, 956}}, {1276, 984}},
+      {"a user's size long after a refused answer: answered from the size kept",
+       2000, false, {{0, 1276, 984}, {2000, 900, 700}}, 0, {{1276, 956}, {900, 674}},
+       {900, 674}},
       {"maximised: the manager's size is taken as it is",
-       true, true, {{0, 1280, 1005}}, 0, {}, {1280, 1005}},
-      {"within one pixel of the page's aspect: kept", false, false, {{0, 802, 600}}, 0, {},
+       kAlways, true, {{0, 1280, 1005}}, 0, {}, {1280, 1005}},
+      {"within one pixel of the page's aspect: kept", 0, false, {{0, 802, 600}}, 0, {},
        {802, 600}},
-      {"exactly the page's aspect: kept", false, false, {{0, 1024, 768}}, 0, {}, {1024, 768}},
+      {"exactly the page's aspect: kept", 0, false, {{0, 1024, 768}}, 0, {}, {1024, 768}},
   };
   for (const Case& c : cases) {
     ManagedWindow w;
-    w.manager_keeps_size = c.manager_keeps_size;
     if (c.maximised) follow_window_manager_state(w.p.rt.present, {true, false});
     const int64_t start = w.now();
     w.p.seen.button_held = c.button_up_ms > 0;
     for (const Step& s : c.sizes) {
       w.run_for(start + s.at_ms - w.now());
+      w.manager_keeps_size = s.at_ms < c.keeps_size_until_ms;
       w.report({s.w, s.h});
     }
     if (c.button_up_ms > 0) {
