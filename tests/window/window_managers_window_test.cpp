@@ -105,6 +105,15 @@ class UnderManager : public ::testing::TestWithParam<WindowManager> {
   Program& program() { return *program_; }
   WindowId window() const { return window_; }
   void alt_enter() { ASSERT_TRUE(x().send_keys(window(), {"alt+Return"})); }
+  // Polls the window's _NET_WM_STATE until it has (or lacks) state.
+  bool wait_state(WindowId w, const std::string& state, bool present) {
+    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (has_state(x().window_states(w), state) != present) {
+      if (Clock::now() >= end) return false;
+      sleep_ms(10);
+    }
+    return true;
+  }
   bool full_screen_size(const std::optional<Geometry>& g) {
     return g && g->width == kScreenW && g->height == kScreenH;
   }
@@ -260,10 +269,14 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
   x().stop_window_manager();
   ASSERT_TRUE(x().send_keys_focused(window(), {"alt+Return", "alt+Return", "alt+Return",
                                                "alt+Return"}, 60));
-  sleep_ms(500);
+  // With no manager the window takes the page's size at once, and its own
+  // state says it is not full screen.
+  auto g = x().wait_client_size(window(), 640, 480, kPatienceMs);
+  EXPECT_EQ(size_text(g), "640 x 480");
+  EXPECT_TRUE(wait_state(window(), "FULLSCREEN", false));
   ASSERT_TRUE(x().start_window_manager()) << x().error();
   sleep_ms(500);
-  auto g = settled(x(), window());
+  g = settled(x(), window());
   EXPECT_FALSE(full_screen_size(g)) << size_text(g);
   EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN"));
   // Alt+Enter after the restart: full screen, and the manager's own
@@ -286,7 +299,8 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
   ASSERT_FALSE(full_screen_size(g)) << size_text(g);
   x().stop_window_manager();
   ASSERT_TRUE(x().send_keys_focused(window(), {"alt+Return"}));
-  sleep_ms(500);
+  // Kept in the window's own state for the manager to come.
+  EXPECT_TRUE(wait_state(window(), "FULLSCREEN", true));
   ASSERT_TRUE(x().start_window_manager()) << x().error();
   g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
   EXPECT_TRUE(full_screen_size(g)) << size_text(g);
