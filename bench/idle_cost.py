@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What winding-scheme costs while it waits.
 
-Starts the real program under a private Xvfb with openbox, drives it with
+Starts the real program under a private Xvfb with openbox (i3 for the state
+that names it), drives it with
 xdotool into each of its waiting states, and measures over a window of
 --seconds (10 by default) inside that state:
 
@@ -22,7 +23,15 @@ The states, each in a fresh run of the program:
   final      the animation run to its end with '+' keys, the wait for a key
              after the last step;
   continue   the "Press any key to continue" prompt that the next key shows
-             (the same run as final; the key after it must end the program).
+             (the same run as final; the key after it must end the program);
+  resized    the prompt after two quick resizes (xdotool windowsize twice,
+             back to back), once the window has settled;
+  maximised  the prompt in the window maximised by the manager (wmctrl);
+  max-fs     the same, then Alt+Enter (full screen from the maximised window);
+  i3-fs      the prompt under the tiling manager i3, after Alt+Enter.
+
+Each of the last four states notes the window's client size at the end of its
+window of measurement.
 
     bench/idle_cost.py [--seconds S] [--states a,b,...] [path-to-binary]
 
@@ -49,7 +58,8 @@ import time
 
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 PAGE_W, PAGE_H, CELL_H = 640, 480, 16
-ALL_STATES = ["prompt", "step", "paused", "box", "final", "continue"]
+ALL_STATES = ["prompt", "step", "paused", "box", "final", "continue", "resized", "maximised",
+              "max-fs", "i3-fs"]
 
 
 class Failure(Exception):
@@ -115,10 +125,11 @@ OPENBOX_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir,
 
 
 class XServer:
-    """A private Xvfb display with openbox (no key or mouse bindings)."""
+    """A private Xvfb display with openbox (no key bindings), or i3."""
 
-    def __init__(self, work):
+    def __init__(self, work, wm="openbox"):
         self.work = work
+        self.wm_name = wm
         self.xvfb = None
         self.wm = None
         self.number = None
@@ -153,7 +164,7 @@ class XServer:
             stop(proc)
         else:
             raise Failure("no Xvfb could be started")
-        self._start_openbox()
+        self._start_manager()
 
     def _wait_ready(self, proc, n):
         # Ready when the lock file holds our pid (another run may have taken
@@ -172,11 +183,18 @@ class XServer:
             time.sleep(0.05)
         return False
 
-    def _start_openbox(self):
+    def _start_manager(self):
         home = {"HOME": self.work, "XDG_CONFIG_HOME": self.work, "XDG_CACHE_HOME": self.work}
-        log = os.path.join(self.work, "openbox")
-        self.wm = spawn(["openbox", "--config-file", OPENBOX_RC], self.env(home), log + ".out",
-                        log + ".err")
+        log = os.path.join(self.work, self.wm_name)
+        if self.wm_name == "i3":
+            # Without a configuration i3 starts a first-run wizard.
+            config = os.path.join(self.work, "i3.config")
+            with open(config, "w") as f:
+                f.write("font pango:monospace 8\nfocus_follows_mouse no\n")
+            argv = ["i3", "-c", config]
+        else:
+            argv = ["openbox", "--config-file", OPENBOX_RC]
+        self.wm = spawn(argv, self.env(home), log + ".out", log + ".err")
         end = time.monotonic() + 10
         while time.monotonic() < end:
             if self.wm.poll() is not None:
@@ -185,7 +203,7 @@ class XServer:
             if "window id #" in r.stdout.decode(errors="replace"):
                 return
             time.sleep(0.05)
-        raise Failure("openbox did not come up: " + tail(log + ".err"))
+        raise Failure(f"{self.wm_name} did not come up: " + tail(log + ".err"))
 
     def close(self):
         stop(self.wm)
@@ -292,19 +310,26 @@ class Program:
             raise Failure(f"the program ended (code {self.proc.returncode}) {doing}"
                           + (f": {err}" if err else ""))
 
-    def wait_window(self, timeout=15.0):
-        """The program's window once it is viewable at the page size."""
+    def wait_window(self, timeout=15.0, page_size=True):
+        """The program's window once it is viewable (at the page size unless
+        page_size is false: a tiling manager gives it the tile's)."""
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             self.check_alive("before its window showed")
             for w in self.x.windows_of(self.pid):
                 g = self.x.geometry(w)
-                if (g.get("Map State") == "IsViewable" and g.get("Width") == str(PAGE_W)
-                        and g.get("Height") == str(PAGE_H)):
+                if g.get("Map State") == "IsViewable" and (
+                        not page_size or (g.get("Width") == str(PAGE_W)
+                                          and g.get("Height") == str(PAGE_H))):
                     self.window = w
                     return w
             time.sleep(0.1)
-        raise Failure("the program's window did not show at 640 x 480")
+        raise Failure("the program's window did not show"
+                      + (" at 640 x 480" if page_size else ""))
+
+    def size(self):
+        g = self.x.geometry(self.window)
+        return f"{g.get('Width', '?')} x {g.get('Height', '?')}"
 
     def keys(self, *keys):
         self.check_alive("before keys were sent")
@@ -530,6 +555,50 @@ def state_box(x, binary, seconds, note):
         p.close()
 
 
+def at_prompt_then(x, binary, seconds, label, drive, page_size=True):
+    """The prompt, then drive(p), a settling time, and the measurement; the
+    note gives the client size at its end."""
+    p = Program(x, binary, label)
+    try:
+        p.wait_window(page_size=page_size)
+        time.sleep(1.0)  # the first frame and its answer
+        drive(p)
+        time.sleep(2.0)
+        result = measure(p, seconds)
+        result["note"] = f"client {p.size()}"
+        return result
+    finally:
+        p.close()
+
+
+def state_resized(x, binary, seconds, note):
+    def drive(p):
+        for w, h in ((737, 552), (768, 575)):
+            x.run(["xdotool", "windowsize", str(p.window), str(w), str(h)])
+    return at_prompt_then(x, binary, seconds, "resized", drive)
+
+
+def maximise(x, p):
+    x.run(["wmctrl", "-i", "-r", hex(p.window), "-b", "add,maximized_vert,maximized_horz"])
+    time.sleep(0.5)
+
+
+def state_maximised(x, binary, seconds, note):
+    return at_prompt_then(x, binary, seconds, "maximised", lambda p: maximise(x, p))
+
+
+def state_max_fs(x, binary, seconds, note):
+    def drive(p):
+        maximise(x, p)
+        p.keys("alt+Return")
+    return at_prompt_then(x, binary, seconds, "max-fs", drive)
+
+
+def state_i3_fs(x, binary, seconds, note):
+    return at_prompt_then(x, binary, seconds, "i3-fs", lambda p: p.keys("alt+Return"),
+                          page_size=False)
+
+
 def run_to_end(p):
     """24 / 4 run with '+' keys to the wait after its last step."""
     # The opening has 75 steps, the drawing of the phases resets the pause to
@@ -588,7 +657,13 @@ RUNS = [
     (("paused",), state_paused),
     (("box",), state_box),
     (("final", "continue"), state_end),
+    (("resized",), state_resized),
+    (("maximised",), state_maximised),
+    (("max-fs",), state_max_fs),
+    (("i3-fs",), state_i3_fs),
 ]
+# The window manager of a state's run: openbox unless named here.
+MANAGER = {"i3-fs": "i3"}
 
 
 def single(fn):
@@ -647,26 +722,37 @@ def main():
     if not os.access(binary, os.X_OK):
         print(f"idle_cost: {binary} is not an executable file", file=sys.stderr)
         return 2
-    for tool in ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xprop", "xwininfo", "xwd"]:
+    tools = ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xprop", "xwininfo", "xwd"]
+    if "maximised" in states or "max-fs" in states:
+        tools.append("wmctrl")
+    if "i3-fs" in states:
+        tools.append("i3")
+    for tool in tools:
         if shutil.which(tool) is None:
             print(f"idle_cost: {tool} is missing (packages xvfb openbox xdotool x11-utils "
-                  "x11-apps)", file=sys.stderr)
+                  "x11-apps wmctrl i3-wm)", file=sys.stderr)
             return 2
 
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGHUP, on_signal)
     work = tempfile.mkdtemp(prefix="ws-idle-cost-")
-    x = XServer(work)
+    servers = {}
     failed = False
     try:
-        x.start()
-        print(f"# {binary}  display :{x.number}  window {args.seconds:g} s  "
-              f"threads as comm#start-order:tid wake-ups/s cpu%", flush=True)
         for run_states, fn in RUNS:
             wanted = [s for s in run_states if s in states]
             if not wanted:
                 continue
+            wm = MANAGER.get(run_states[0], "openbox")
+            if wm not in servers:
+                servers[wm] = XServer(os.path.join(work, wm), wm)
+                os.makedirs(servers[wm].work)
+                servers[wm].start()
+                print(f"# {binary}  display :{servers[wm].number} ({wm})  window "
+                      f"{args.seconds:g} s  threads as comm#start-order:tid wake-ups/s cpu%",
+                      flush=True)
+            x = servers[wm]
             if len(run_states) == 1:
                 fn = single(fn)
             note, results, error = [], {}, "not measured"
@@ -689,7 +775,8 @@ def main():
     finally:
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
         signal.signal(signal.SIGINT, signal.SIG_IGN)
-        x.close()
+        for x in servers.values():
+            x.close()
         shutil.rmtree(work, ignore_errors=True)
     return 1 if failed else 0
 

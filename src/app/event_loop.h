@@ -22,7 +22,9 @@ class EventLoopSteps {
   // The window library's processing of the queued events, timers and
   // redraws (glutMainLoopEvent).
   virtual void process_events() = 0;
-  // Acts on what the X hook recorded, in order (dispatch_hooked_keys).
+  // Acts on what the X hooks recorded: the keys in order
+  // (dispatch_hooked_keys), then the window manager's news
+  // (follow_window_manager).
   virtual void act_on_recorded() = 0;
   // Whether the window has gone: destroyed by another client, or closed by
   // the window library.

@@ -6,6 +6,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include "app/window_manager.h"
 #include "screen/clock.h"
 #include "screen/presenting.h"
 #include "screen/runtime.h"
@@ -28,6 +29,21 @@ std::chrono::steady_clock::time_point g_next_tick;
 // The pending redisplay is the display timer's. Any other comes from the
 // window library itself (the window was exposed or mapped) and must repaint.
 bool g_timer_redisplay = false;
+
+int64_t clock_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The clock, and the pointer's buttons only while an answer waits for them
+// alone (a round trip to the server each time).
+WindowObservation observe(const PresentState& ps) {
+  WindowObservation seen;
+  seen.now_ms = clock_ms();
+  if (answer_waits_for_pointer(ps, seen.now_ms)) seen.button_held = pointer_button_held();
+  return seen;
+}
 
 void arm_display_timer(int ms) {
   g_next_tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -109,10 +125,10 @@ void present_frame() {
   ps.presenting = true;
   if (!g_timer_redisplay) ps.forced_redraw = true;
   g_timer_redisplay = false;
-  const PresentPlan plan = plan_presentation(ps, rt.frames, rt.window, rt.state);
+  const PresentPlan plan = plan_presentation(ps, rt.frames, rt.window, rt.state, observe(ps));
   if (plan.draw) {
-    if (plan.full_screen == FullScreenAction::Enter) glutFullScreen();
-    if (plan.full_screen == FullScreenAction::Leave) glutLeaveFullScreen();
+    if (plan.full_screen == FullScreenAction::Enter) request_full_screen(true);
+    if (plan.full_screen == FullScreenAction::Leave) request_full_screen(false);
     if (plan.request) {
       glutReshapeWindow(plan.request->width, plan.request->height);
       glutPostRedisplay();
@@ -128,7 +144,8 @@ void start_display_timer() { arm_display_timer(8); }
 void display_timer_tick(int) {
   // Asked only when there is something to draw: an unchanged frame is not
   // drawn again, which keeps an idle window from costing a redraw a pass.
-  if (glutGetWindow() != 0 && presentation_due(g_rt->present, g_rt->frames, g_rt->state)) {
+  if (glutGetWindow() != 0 &&
+      presentation_due(g_rt->present, g_rt->frames, g_rt->state, observe(g_rt->present))) {
     g_timer_redisplay = true;
     glutPostRedisplay();
   }
@@ -140,6 +157,8 @@ void display_timer_tick(int) {
 
 std::chrono::steady_clock::time_point next_display_tick() { return g_next_tick; }
 
-void on_window_reshape(int width, int height) { record_window_size(g_rt->present, width, height); }
+void on_window_reshape(int width, int height) {
+  record_window_size(g_rt->present, width, height, clock_ms());
+}
 
 }  // namespace ws

@@ -20,6 +20,7 @@
 
 #include "app/event_loop.h"
 #include "app/presenter.h"
+#include "app/window_manager.h"
 #include "app/x11_hook.h"
 #include "app/x11_message_box.h"
 #include "app/key_callbacks.h"
@@ -121,7 +122,10 @@ class WindowLoopSteps final : public EventLoopSteps {
       : rt_(rt), display_(display), shown_generation_(shown_generation) {}
 
   void process_events() override { glutMainLoopEvent(); }
-  void act_on_recorded() override { dispatch_hooked_keys(rt_); }
+  void act_on_recorded() override {
+    dispatch_hooked_keys(rt_);
+    if (!window_destroyed()) follow_window_manager(rt_);
+  }
   bool window_gone() override { return window_destroyed() || glutGetWindow() == 0; }
   void apply_title() override { apply_newer_title(rt_.window, shown_generation_); }
   bool events_queued() override { return XPending(display_) != 0; }
@@ -175,6 +179,7 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
 
   Display* display = glXGetCurrentDisplay();
   install_window_hook(rt, display);
+  install_window_manager_hook(rt, display);
 
   glutDisplayFunc(present_frame);
   start_display_timer();

@@ -3,13 +3,14 @@
 
 #include <cstdlib>
 
+#include "screen/real.h"
+
 namespace ws {
 
 namespace {
 
-// Extended precision, as every size computation of the presenter is taken.
-using Real = long double;
-
+// Every size computation of the presenter is taken in extended precision
+// (Real).
 bool scaled(ScalingMode m) { return static_cast<int32_t>(m) > 0; }
 
 }  // namespace
@@ -73,22 +74,107 @@ SlotChoice choose_present_slot(FrameStore& frames) {
   return {shown, false};
 }
 
-bool presentation_due(const PresentState& ps, const FrameStore& frames, const RunState& state) {
+namespace {
+
+// The time conditions of a deferred answer: its last report is some quiet
+// time old, and no answer of the presenter's is still in flight.
+bool deferred_answer_quiet(const PresentState& ps, int64_t now_ms) {
+  if (!ps.answer_deferred || ps.report_unstamped) return false;
+  if (now_ms - ps.last_report_ms < kSettleQuietMs) return false;
+  return !ps.window_adjusted || now_ms - ps.asked_at_ms >= kAnswerFlightMs;
+}
+
+bool deferred_answer_settled(const PresentState& ps, const WindowObservation& seen) {
+  return deferred_answer_quiet(ps, seen.now_ms) && !seen.button_held;
+}
+
+float aspect_of(int32_t w, int32_t h) { return static_cast<float>(static_cast<Real>(w) / h); }
+
+// An answer in flight for longer than the manager takes to grant one: the
+// manager has refused it. The window keeps the size it has; the aspect rule
+// takes that size as answered, and the refused size is not asked for again
+// while the window keeps it.
+void end_overdue_answer(PresentState& ps, int64_t now_ms) {
+  if (!ps.window_adjusted || now_ms - ps.asked_at_ms < kAnswerFlightMs) return;
+  ps.window_adjusted = false;
+  if (ps.window_w == ps.asked_w && ps.window_h == ps.asked_h) return;
+  ps.refused_w = ps.asked_w;
+  ps.refused_h = ps.asked_h;
+  ps.kept_w = ps.window_w;
+  ps.kept_h = ps.window_h;
+  if (ps.window_w > 0 && ps.window_h > 0) ps.requested_aspect = aspect_of(ps.window_w, ps.window_h);
+}
+
+}  // namespace
+
+bool answer_waits_for_pointer(const PresentState& ps, int64_t now_ms) {
+  return deferred_answer_quiet(ps, now_ms);
+}
+
+bool presentation_due(const PresentState& ps, const FrameStore& frames, const RunState& state,
+                      const WindowObservation& seen) {
   if (ps.forced_redraw ||
       ps.full_screen_request.load(std::memory_order_relaxed) != FullScreenRequest::NoChange)
     return true;
+  // A settled size is answered with the frame shown (before the first frame
+  // there is nothing to answer with: that frame comes with its own answer).
+  if (deferred_answer_settled(ps, seen) && displaying_slot(frames) >= 0) return true;
   // Newer frames wait for the end of the pause.
   if (state.pause_requested.load(std::memory_order_acquire) != 0) return false;
   return newest_ready_slot(frames, displaying_slot(frames)) >= 0;
 }
+
+void follow_window_manager_state(PresentState& ps, const WindowManagerState& wm) {
+  const bool was_full_screen = ps.wm_full_screen;
+  ps.wm_maximised = wm.maximised;
+  ps.wm_full_screen = wm.full_screen;
+  if (wm.full_screen == was_full_screen) return;
+  // A change the presenter asked for shows up here too: the mode already
+  // says so. A pending Alt+Enter is applied on its own.
+  if (ps.full_screen_request.load(std::memory_order_relaxed) != FullScreenRequest::NoChange) return;
+  const bool windowed =
+      ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed;
+  if (wm.full_screen && windowed) {
+    ps.full_screen_mode.store(FullScreenMode::Stretched, std::memory_order_relaxed);
+    ps.full_screen_smooth.store(false, std::memory_order_relaxed);
+    ps.answer_deferred = false;
+    ps.forced_redraw = true;
+  } else if (!wm.full_screen && !windowed) {
+    ps.full_screen_mode.store(FullScreenMode::Windowed, std::memory_order_relaxed);
+    ps.forced_redraw = true;
+  }
+}
+
+namespace {
+
+// A request for size unless the window has it within a pixel, or the manager
+// has just refused it and the window still has the size kept instead.
+std::optional<WindowSize> ask_for(PresentState& ps, WindowSize size) {
+  const int32_t ww = ps.window_w, wh = ps.window_h;
+  if (std::abs(size.width - ww) <= 1 && std::abs(size.height - wh) <= 1) return std::nullopt;
+  if (size.width == ps.refused_w && size.height == ps.refused_h && ww == ps.kept_w &&
+      wh == ps.kept_h)
+    return std::nullopt;
+  ps.window_adjusted = true;
+  ps.asked_w = size.width;
+  ps.asked_h = size.height;
+  return size;
+}
+
+}  // namespace
 
 std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
                                        ScalingMode scaling, bool snap_back) {
   const bool size_changed = fw != ps.previous_frame_w || fh != ps.previous_frame_h;
   ps.previous_frame_w = fw;
   ps.previous_frame_h = fh;
+  // This is the answer to the size at hand, whether it asks for anything.
+  ps.answer_deferred = false;
   const int32_t ww = ps.window_w, wh = ps.window_h;
   if (fw <= 0 || fh <= 0 || ww <= 0 || wh <= 0) return std::nullopt;
+  // Maximised or full screen, the manager gives the size and keeps it: the
+  // page is stretched into it.
+  if (ps.wm_maximised || ps.wm_full_screen) return std::nullopt;
   const float page_aspect = static_cast<float>(static_cast<Real>(fw) / fh);
 
   if (scaling != ScalingMode::Own) {
@@ -106,15 +192,12 @@ std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
         size = std::abs(ph - wh) < std::abs(pw - ww) ? keep_width : keep_height;
       if (size.width < 1) size.width = 1;
       if (size.height < 1) size.height = 1;
-      ps.requested_aspect = static_cast<float>(static_cast<Real>(size.width) / size.height);
-      ps.window_adjusted = true;
-      return size;
+      const std::optional<WindowSize> request = ask_for(ps, size);
+      if (request) ps.requested_aspect = aspect_of(size.width, size.height);
+      return request;
     }
   }
-  if ((fw != ww || fh != wh) && (snap_back || size_changed)) {
-    ps.window_adjusted = true;
-    return WindowSize{fw, fh};
-  }
+  if ((fw != ww || fh != wh) && (snap_back || size_changed)) return ask_for(ps, WindowSize{fw, fh});
   return std::nullopt;
 }
 
@@ -123,13 +206,15 @@ FullScreenAction change_full_screen(PresentState& ps) {
   const FullScreenMode mode = ps.full_screen_mode.load(std::memory_order_relaxed);
   FullScreenAction action = FullScreenAction::Keep;
   if (request == FullScreenRequest::Windowed) {
-    if (mode != FullScreenMode::Windowed) {
-      ps.window_adjusted = true;
-      action = FullScreenAction::Leave;
-    }
+    if (mode != FullScreenMode::Windowed) action = FullScreenAction::Leave;
     ps.full_screen_mode.store(FullScreenMode::Windowed, std::memory_order_relaxed);
   } else if (request != FullScreenRequest::NoChange) {
-    if (mode == FullScreenMode::Windowed) action = FullScreenAction::Enter;
+    if (mode == FullScreenMode::Windowed) {
+      action = FullScreenAction::Enter;
+      // The manager gives the size now: a user's size waiting for its
+      // answer is gone.
+      ps.answer_deferred = false;
+    }
     ps.full_screen_mode.store(static_cast<FullScreenMode>(request), std::memory_order_relaxed);
   }
   ps.full_screen_request.store(FullScreenRequest::NoChange, std::memory_order_relaxed);
@@ -179,18 +264,58 @@ Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, Scalin
   return {0, 0, ww, wh, smooth};
 }
 
-void record_window_size(PresentState& ps, int32_t width, int32_t height) {
-  ps.previous_window_w = ps.window_w;
-  ps.previous_window_h = ps.window_h;
+namespace {
+
+void record_size(PresentState& ps, int32_t width, int32_t height) {
+  const bool answered = ps.window_adjusted && width == ps.asked_w && height == ps.asked_h;
+  const bool changed = width != ps.window_w || height != ps.window_h;
+  const bool windowed =
+      ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed;
+  if (answered) {
+    ps.window_adjusted = false;
+  } else if (changed && windowed) {
+    // The user's or the manager's size: answered once it has settled, the
+    // change measured from the size before its first report.
+    if (!ps.answer_deferred) {
+      ps.previous_window_w = ps.window_w;
+      ps.previous_window_h = ps.window_h;
+    }
+    ps.answer_deferred = true;
+    ps.report_unstamped = true;
+  }
+  if (!ps.answer_deferred) {
+    ps.previous_window_w = ps.window_w;
+    ps.previous_window_h = ps.window_h;
+  }
   ps.window_w = width;
   ps.window_h = height;
-  ps.window_adjusted = false;
   ps.forced_redraw = true;
 }
 
+}  // namespace
+
+void record_window_size(PresentState& ps, int32_t width, int32_t height) {
+  record_size(ps, width, height);
+}
+
+void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t now_ms) {
+  // A report after the flight's time is not the manager's answer to it.
+  end_overdue_answer(ps, now_ms);
+  record_size(ps, width, height);
+  if (ps.report_unstamped) {
+    ps.last_report_ms = now_ms;
+    ps.report_unstamped = false;
+  }
+}
+
 PresentPlan plan_presentation(PresentState& ps, FrameStore& frames, const WindowSettings& window,
-                              const RunState& state) {
+                              const RunState& state, const WindowObservation& seen) {
   PresentPlan plan;
+  if (ps.report_unstamped) {
+    ps.last_report_ms = seen.now_ms;
+    ps.report_unstamped = false;
+  }
+  end_overdue_answer(ps, seen.now_ms);
   // While the pause holds, the frame shown when it began stays displaying: a
   // size report, a repaint or a full-screen change draws that frame again and
   // shows it, and newer frames wait until the pause is over.
@@ -200,21 +325,31 @@ PresentPlan plan_presentation(PresentState& ps, FrameStore& frames, const Window
   if (choice.slot < 0) return plan;
   const FullScreenRequest request = ps.full_screen_request.load(std::memory_order_relaxed);
   const bool requested = request != FullScreenRequest::NoChange;
-  if (!choice.changed && !requested && !ps.forced_redraw) return plan;
+  const bool settled = deferred_answer_settled(ps, seen);
+  if (!choice.changed && !requested && !ps.forced_redraw && !settled) return plan;
   ps.forced_redraw = false;
 
   const FrameSlot& slot = frames.slots[choice.slot];
   const ScalingMode scaling = window.scaling_mode.load(std::memory_order_relaxed);
-  // While a size the presenter asked for has not been reported, the window
-  // size at hand is stale (after leaving full screen it is the screen's):
-  // answering it would undo the request.
-  if (ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed &&
-      !requested && !ps.window_adjusted)
+  if (requested) {
+    // Applied at once, whatever answer is in flight or waits: the manager
+    // may never report the size asked for (maximised, tiled).
+    plan.full_screen = change_full_screen(ps);
+    if (plan.full_screen == FullScreenAction::Leave) {
+      ps.window_adjusted = true;
+      ps.asked_w = slot.width;
+      ps.asked_h = slot.height;
+      ps.asked_at_ms = seen.now_ms;
+      plan.request = WindowSize{slot.width, slot.height};
+    }
+  } else if (ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed &&
+             !ps.window_adjusted && (!ps.answer_deferred || settled)) {
+    // While an answer is in flight the size at hand is stale (after leaving
+    // full screen it is the screen's): answering it would undo the request.
+    // A size the user is still changing is answered once it has settled.
     plan.request = adapt_window(ps, slot.width, slot.height, scaling,
                                 window.window_snap_back.load(std::memory_order_relaxed));
-  if (!ps.window_adjusted && requested) {
-    plan.full_screen = change_full_screen(ps);
-    if (plan.full_screen == FullScreenAction::Leave) plan.request = WindowSize{slot.width, slot.height};
+    if (plan.request) ps.asked_at_ms = seen.now_ms;
   }
   plan.viewport = compute_viewport(slot.width, slot.height, ps.window_w, ps.window_h, scaling,
                                    ps.full_screen_mode.load(std::memory_order_relaxed),

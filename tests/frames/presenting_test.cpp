@@ -2,6 +2,10 @@
 // full-screen cycle, the viewport and one presentation's plan.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "screen/presenting.h"
 #include "screen/text.h"
 #include "support/headless.h"
@@ -164,8 +168,12 @@ struct Presenting {
     rt.window.scaling_mode.store(ScalingMode::Smoothed);
     record_window_size(rt.present, 640, 400);
   }
-  PresentPlan present() { return plan_presentation(rt.present, rt.frames, rt.window, rt.state); }
-  bool due() const { return presentation_due(rt.present, rt.frames, rt.state); }
+  // The window side's clock and pointer, as the presenter is handed them.
+  WindowObservation seen;
+  PresentPlan present() {
+    return plan_presentation(rt.present, rt.frames, rt.window, rt.state, seen);
+  }
+  bool due() const { return presentation_due(rt.present, rt.frames, rt.state, seen); }
   void build() { build_frame(rt.frames, rt.pages, h.boxes); }
   void alt_enter() { advance_full_screen_cycle(rt.present, rt.frames); }
 };
@@ -236,16 +244,17 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   EXPECT_FALSE(p.due());
 }
 
-TEST(Presentation, AFullScreenRequestWaitsForTheSizeReportOfTheLastRequest) {
+TEST(Presentation, AFullScreenRequestIsAppliedAtOnceAndLeavingAsksForThePagesSize) {
   Presenting p;
   p.build();
   p.present();  // asks for 640 x 480
   p.alt_enter();
+  // Not held back by the answer in flight: a manager that refuses it (the
+  // window maximised or tiled) never reports it.
   PresentPlan plan = p.present();
-  EXPECT_EQ(plan.full_screen, FullScreenAction::Keep);
-  record_window_size(p.rt.present, 640, 480);
-  plan = p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
+  EXPECT_FALSE(p.due());
+  record_window_size(p.rt.present, 640, 480);
   record_window_size(p.rt.present, 1280, 1024);
   p.build();  // forced by Alt+Enter
   plan = p.present();
@@ -271,6 +280,202 @@ TEST(Presentation, AFullScreenRequestWaitsForTheSizeReportOfTheLastRequest) {
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, std::nullopt);
   EXPECT_EQ(plan.viewport, (Viewport{0, 0, 640, 480, false}));
+}
+
+// The window under a simulated window manager, a millisecond at a time: the
+// display timer's pass every 16 ms presents when a presentation is due; a
+// size the presenter asks for is reported back kGrantMs later, unless the
+// manager keeps the window's size (maximised, tiled), when nothing comes back.
+struct ManagedWindow {
+  static constexpr int64_t kGrantMs = 30;
+  Presenting p;
+  bool manager_keeps_size = false;
+  std::vector<std::pair<int64_t, WindowSize>> requests;  // when, what
+  std::optional<std::pair<int64_t, WindowSize>> grant;
+
+  ManagedWindow() {
+    p.build();
+    run_for(500);  // the first frame fits the window to the page
+    requests.clear();
+  }
+  int64_t now() const { return p.seen.now_ms; }
+  WindowSize size() const { return {p.rt.present.window_w, p.rt.present.window_h}; }
+  void report(WindowSize s) { record_window_size(p.rt.present, s.width, s.height, now()); }
+  void run_for(int64_t ms) {
+    const int64_t end = now() + ms;
+    while (now() < end) {
+      ++p.seen.now_ms;
+      if (grant && grant->first <= now()) {
+        report(grant->second);
+        grant.reset();
+      }
+      if (now() % 16 != 0 || !p.due()) continue;
+      const PresentPlan plan = p.present();
+      if (!plan.request) continue;
+      requests.emplace_back(now(), *plan.request);
+      if (!manager_keeps_size) grant.emplace(now() + kGrantMs, *plan.request);
+    }
+  }
+};
+
+TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
+  struct Step {
+    int64_t at_ms;
+    int32_t w, h;
+  };
+  constexpr int64_t kAlways = 1 << 30;
+  struct Case {
+    const char* what;
+    int64_t keeps_size_until_ms;  // the manager keeps the size until then
+    bool maximised;
+    std::vector<Step> sizes;   // given to the window (by the user or the manager)
+    int64_t button_up_ms;      // a button is held from the first size until then
+    std::vector<WindowSize> requests;
+    WindowSize final_size;
+  };
+  const Case cases[] = {
+      {"two quick resizes: one answer, measured from the size before both",
+       0, false, {{0, 800, 480}, {40, 1000, 700}}, 0, {{1000, 749}}, {1000, 749}},
+      {"a drag of the corner: answered once the button is let go, not during it",
+       0, false, {{0, 700, 500}, {30, 780, 560}, {60, 860, 600}, {90, 900, 620}}, 600,
+       {{900, 674}}, {900, 674}},
+      {"a user's size while an answer is in flight, granted after it: no second answer",
+       0, false, {{0, 800, 480}, {125, 900, 500}}, 0, {{800, 599}}, {800, 599}},
+      {"a size the manager keeps without a word: asked once, then accepted",
+       kAlways, false, {{0, 1276, 984}}, 0, {{1276, 956}}, {1276, 984}},
+      {"a user's size long after a refused answer: answered from the size kept",
+       2000, false, {{0, 1276, 984}, {2000, 900, 700}}, 0, {{1276, 956}, {900, 674}},
+       {900, 674}},
+      {"maximised: the manager's size is taken as it is",
+       kAlways, true, {{0, 1280, 1005}}, 0, {}, {1280, 1005}},
+      {"within one pixel of the page's aspect: kept", 0, false, {{0, 802, 600}}, 0, {},
+       {802, 600}},
+      {"exactly the page's aspect: kept", 0, false, {{0, 1024, 768}}, 0, {}, {1024, 768}},
+  };
+  for (const Case& c : cases) {
+    ManagedWindow w;
+    if (c.maximised) follow_window_manager_state(w.p.rt.present, {true, false});
+    const int64_t start = w.now();
+    w.p.seen.button_held = c.button_up_ms > 0;
+    for (const Step& s : c.sizes) {
+      w.run_for(start + s.at_ms - w.now());
+      w.manager_keeps_size = s.at_ms < c.keeps_size_until_ms;
+      w.report({s.w, s.h});
+    }
+    if (c.button_up_ms > 0) {
+      w.run_for(start + c.button_up_ms - w.now());
+      EXPECT_TRUE(w.requests.empty()) << c.what << ": asked while the button was held";
+      w.p.seen.button_held = false;
+    }
+    w.run_for(3000);
+    // New frames make the presenter look at the size again: still nothing.
+    for (int n = 0; n < 5; ++n) {
+      w.p.h.page().set_pixel(n, 0, 1 + n);
+      w.p.build();
+      w.run_for(100);
+    }
+    std::vector<WindowSize> asked;
+    for (const auto& r : w.requests) asked.push_back(r.second);
+    EXPECT_EQ(asked, c.requests) << c.what;
+    EXPECT_EQ(w.size(), c.final_size) << c.what;
+    EXPECT_FALSE(w.p.due()) << c.what << ": idle once settled";
+  }
+}
+
+TEST(WindowAnswers, AFullScreenRequestIsNotHeldBackByARefusedAnswer) {
+  ManagedWindow w;
+  w.manager_keeps_size = true;
+  w.report({1276, 984});  // a tile
+  w.run_for(150);
+  ASSERT_EQ(w.requests.size(), 1u);
+  ASSERT_TRUE(w.p.rt.present.window_adjusted) << "the answer is in flight";
+  w.p.alt_enter();
+  const PresentPlan plan = w.p.present();
+  EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
+  EXPECT_EQ(w.p.rt.present.full_screen_mode.load(), FullScreenMode::Stretched);
+}
+
+// Between presentations nothing is due unless something new is to be shown,
+// in every state of the window and its answers.
+TEST(WindowAnswers, NothingIsDueWhileOnlyWaiting) {
+  struct Case {
+    const char* what;
+    std::function<void(ManagedWindow&)> into_state;
+  };
+  const Case cases[] = {
+      {"windowed, idle", [](ManagedWindow&) {}},
+      {"an answer in flight that the manager never reports",
+       [](ManagedWindow& w) {
+         w.manager_keeps_size = true;
+         w.report({1276, 984});
+         w.run_for(120);
+         ASSERT_TRUE(w.p.rt.present.window_adjusted);
+       }},
+      {"a user's size waiting for the button to be let go",
+       [](ManagedWindow& w) {
+         w.p.seen.button_held = true;
+         w.report({900, 600});
+         w.run_for(500);
+         ASSERT_TRUE(w.p.rt.present.answer_deferred);
+       }},
+      {"maximised", [](ManagedWindow& w) {
+         w.manager_keeps_size = true;
+         follow_window_manager_state(w.p.rt.present, {true, false});
+         w.report({1280, 1005});
+         w.run_for(500);
+       }},
+      {"full screen", [](ManagedWindow& w) {
+         w.p.alt_enter();
+         w.run_for(20);
+         w.report({1280, 1024});
+         w.run_for(500);
+       }},
+  };
+  for (const Case& c : cases) {
+    ManagedWindow w;
+    c.into_state(w);
+    if (::testing::Test::HasFatalFailure()) return;
+    w.run_for(16);  // whatever was due has been presented
+    for (int n = 0; n < 20; ++n) {
+      w.p.seen.now_ms += 16;
+      EXPECT_FALSE(w.p.due()) << c.what << " at " << w.now() << " ms";
+    }
+  }
+}
+
+TEST(WindowAnswers, TheFullScreenModeFollowsTheWindowManagersChanges) {
+  using M = FullScreenMode;
+  struct Case {
+    const char* what;
+    bool before_full_screen;  // what the manager showed before
+    M mode;                   // the program's idea
+    bool now_full_screen;
+    M expected;
+  };
+  const Case cases[] = {
+      {"the manager makes it full screen", false, M::Windowed, true, M::Stretched},
+      {"the manager takes full screen away", true, M::AspectKept, false, M::Windowed},
+      {"the program's own request arrives", false, M::Stretched, true, M::Stretched},
+      {"the program's own leave arrives", true, M::Windowed, false, M::Windowed},
+      {"a change of another state (maximised)", true, M::AspectKept, true, M::AspectKept},
+  };
+  for (const Case& c : cases) {
+    Presenting p;
+    follow_window_manager_state(p.rt.present, {false, c.before_full_screen});
+    p.rt.present.full_screen_mode.store(c.mode);
+    p.rt.present.full_screen_smooth.store(true);
+    follow_window_manager_state(p.rt.present, {true, c.now_full_screen});
+    EXPECT_EQ(p.rt.present.full_screen_mode.load(), c.expected) << c.what;
+    if (c.expected != c.mode) {
+      EXPECT_TRUE(p.due()) << c.what;
+      // The next Alt+Enter goes on from the state the window is in.
+      p.alt_enter();
+      const auto next = p.rt.present.full_screen_request.load();
+      EXPECT_EQ(next, c.expected == M::Windowed ? FullScreenRequest::Stretched
+                                                : FullScreenRequest::NoChange)
+          << c.what;
+    }
+  }
 }
 
 }  // namespace

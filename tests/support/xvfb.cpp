@@ -304,6 +304,29 @@ std::string grab_text(const RgbImage& img, int row, int from, int to) {
 
 // ---------------------------------------------------------------- XServer
 
+const char* window_manager_name(WindowManager wm) {
+  switch (wm) {
+    case WindowManager::Openbox: return "openbox";
+    case WindowManager::Metacity: return "metacity";
+    case WindowManager::I3: return "i3";
+    case WindowManager::Xfwm4: return "xfwm4";
+    case WindowManager::Fluxbox: return "fluxbox";
+  }
+  return "?";
+}
+
+XServer::XServer(WindowManager wm, int width, int height) : wm_(wm) {
+  char dir[] = "/tmp/ws-xvfb-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    error_ = "cannot make a scratch directory";
+    return;
+  }
+  work_dir_ = dir;
+  if (!start_xvfb(width, height, true)) return;
+  if (!start_window_manager()) return;
+  ok_ = true;
+}
+
 XServer::XServer(bool with_window_manager, int width, int height, bool with_glx) {
   char dir[] = "/tmp/ws-xvfb-XXXXXX";
   if (mkdtemp(dir) == nullptr) {
@@ -376,21 +399,55 @@ bool XServer::start_xvfb(int width, int height, bool with_glx) {
   return false;
 }
 
+void XServer::stop_window_manager() {
+  stop_child(wm_pid_, 2000);
+  wm_pid_ = -1;
+  // The manager's check window goes with it; wait until the root no longer
+  // names a live one, so that a restart is told apart.
+  Display* d = connection();
+  const auto start = Clock::now();
+  while (d != nullptr && elapsed_ms(start) < kPatienceMs) {
+    const auto check = cardinal_property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK");
+    XWindowAttributes a;
+    if (!check || XGetWindowAttributes(d, *check, &a) == 0) break;
+    sleep_ms(20);
+  }
+}
+
 bool XServer::start_window_manager() {
-  const std::string rc = WS_OPENBOX_RC;
-  wm_pid_ = spawn({"openbox", "--config-file", rc},
+  const std::string name = window_manager_name(wm_);
+  std::vector<std::string> argv;
+  switch (wm_) {
+    case WindowManager::Openbox: argv = {"openbox", "--config-file", WS_OPENBOX_RC}; break;
+    case WindowManager::Metacity: argv = {"metacity", "--no-composite", "--replace"}; break;
+    case WindowManager::I3: {
+      // Without a configuration i3 starts a first-run wizard.
+      const std::string config = work_dir_ + "/i3.config";
+      std::ofstream(config) << "font pango:monospace 8\nfocus_follows_mouse no\n";
+      argv = {"i3", "-c", config};
+      break;
+    }
+    case WindowManager::Xfwm4: argv = {"xfwm4", "--compositor=off", "--replace"}; break;
+    case WindowManager::Fluxbox: argv = {"fluxbox"}; break;
+  }
+  // Its own home: no user settings, no session, no leftovers between runs.
+  wm_pid_ = spawn(argv,
                   make_environment(display(), {"XDG_CONFIG_HOME=" + work_dir_,
                                                "XDG_CACHE_HOME=" + work_dir_,
+                                               "XDG_DATA_HOME=" + work_dir_,
                                                "HOME=" + work_dir_}),
-                  "", work_dir_ + "/openbox.log");
+                  "", work_dir_ + "/" + name + ".log");
   Display* d = connection();
   const auto start = Clock::now();
   while (d != nullptr && elapsed_ms(start) < kPatienceMs) {
     if (wait_child(wm_pid_, 0)) break;
-    if (cardinal_property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK")) return true;
+    // Ready when the root names the manager's check window and it exists.
+    const auto check = cardinal_property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK");
+    XWindowAttributes a;
+    if (check && XGetWindowAttributes(d, *check, &a) != 0) return true;
     sleep_ms(20);
   }
-  error_ = "openbox did not come up: " + read_file(work_dir_ + "/openbox.log");
+  error_ = name + " did not come up: " + read_file(work_dir_ + "/" + name + ".log");
   return false;
 }
 
@@ -558,9 +615,91 @@ bool XServer::resize(WindowId w, int width, int height) {
               std::to_string(height)}) == 0;
 }
 
+bool XServer::resize_burst(WindowId w, const std::vector<std::pair<int, int>>& sizes) {
+  std::vector<std::string> argv{"xdotool"};
+  for (const auto& [width, height] : sizes)
+    argv.insert(argv.end(), {"windowsize", std::to_string(w), std::to_string(width),
+                             std::to_string(height)});
+  return run(argv) == 0;
+}
+
 bool XServer::move(WindowId w, int x, int y) {
   return run({"xdotool", "windowmove", std::to_string(w), std::to_string(x), std::to_string(y)}) ==
          0;
+}
+
+bool XServer::maximise(WindowId w, bool on) {
+  return run({"wmctrl", "-i", "-r", std::to_string(w), "-b",
+              std::string(on ? "add" : "remove") + ",maximized_vert,maximized_horz"}) == 0;
+}
+
+bool XServer::set_full_screen(WindowId w, bool on) {
+  return run({"wmctrl", "-i", "-r", std::to_string(w), "-b",
+              std::string(on ? "add" : "remove") + ",fullscreen"}) == 0;
+}
+
+std::vector<std::string> XServer::window_states(WindowId w) {
+  std::vector<std::string> names;
+  Display* d = connection();
+  if (d == nullptr) return names;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM,
+                         &type, &format, &count, &after, &data) == Success &&
+      data != nullptr && format == 32) {
+    const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+    for (unsigned long i = 0; i < count; ++i) {
+      char* name = XGetAtomName(d, atoms[i]);
+      if (name == nullptr) continue;
+      std::string n(name);
+      XFree(name);
+      const std::string prefix = "_NET_WM_STATE_";
+      names.push_back(n.compare(0, prefix.size(), prefix) == 0 ? n.substr(prefix.size()) : n);
+    }
+  }
+  if (data != nullptr) XFree(data);
+  return names;
+}
+
+std::optional<std::array<int, 4>> XServer::frame_extents(WindowId w) {
+  Display* d = connection();
+  if (d == nullptr) return std::nullopt;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::optional<std::array<int, 4>> extents;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                         XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+      data != nullptr && format == 32 && count == 4) {
+    const auto* v = reinterpret_cast<const unsigned long*>(data);
+    extents = std::array<int, 4>{static_cast<int>(v[0]), static_cast<int>(v[1]),
+                                 static_cast<int>(v[2]), static_cast<int>(v[3])};
+  }
+  if (data != nullptr) XFree(data);
+  return extents;
+}
+
+bool XServer::drag(int x0, int y0, int x1, int y1, int steps,
+                   const std::function<void()>& sample) {
+  if (run({"xdotool", "mousemove", std::to_string(x0), std::to_string(y0), "mousedown", "1"}) != 0)
+    return false;
+  bool ok = true;
+  for (int i = 1; i <= steps && ok; ++i) {
+    const int x = x0 + (x1 - x0) * i / steps, y = y0 + (y1 - y0) * i / steps;
+    ok = run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}) == 0;
+    if (sample) sample();
+  }
+  return run({"xdotool", "mouseup", "1"}) == 0 && ok;
+}
+
+bool XServer::send_keys_focused(WindowId w, const std::vector<std::string>& keys, int delay_ms) {
+  std::vector<std::string> argv{"xdotool", "windowfocus", "--sync", std::to_string(w),
+                                "key",     "--delay",     std::to_string(delay_ms)};
+  argv.insert(argv.end(), keys.begin(), keys.end());
+  return run(argv) == 0;
 }
 
 bool XServer::request_close(WindowId w) {

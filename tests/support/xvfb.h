@@ -1,6 +1,7 @@
-// A private X server (Xvfb) with a window manager (openbox) for window tests,
-// and helpers to start a program on it, find and drive its window and grab
-// its client area.
+// A private X server (Xvfb) with a window manager (openbox, or another one
+// chosen) for window tests, and helpers to start a program on it, find and
+// drive its window as a user would (keys, resizes, maximising, mouse drags of
+// the frame) and grab its client area.
 //
 //   ws::test::XServer x;                       // Xvfb + openbox
 //   ASSERT_TRUE(x.ok()) << x.error();
@@ -21,11 +22,13 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct _XDisplay Display;
@@ -79,6 +82,11 @@ std::optional<RgbImage> decode_xwd(const std::string& bytes);
 
 class XServer;
 
+// The window managers the tests can run (Debian packages). Openbox is the
+// default, with the tests' own configuration (tests/support/openbox-rc.xml).
+enum class WindowManager { Openbox, Metacity, I3, Xfwm4, Fluxbox };
+const char* window_manager_name(WindowManager wm);
+
 // A program started on an XServer (fork/exec, DISPLAY set), its standard
 // output and error captured. Killed (SIGKILL) in the destructor if it still
 // runs.
@@ -130,6 +138,8 @@ class XServer {
   // with_window_manager. ok() tells whether both came up.
   explicit XServer(bool with_window_manager = true, int width = 1280, int height = 1024,
                    bool with_glx = true);
+  // Xvfb of width x height with the window manager wm.
+  explicit XServer(WindowManager wm, int width = 1280, int height = 1024);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -142,6 +152,10 @@ class XServer {
   // away; the scratch directory (with the programs' output) stays until the
   // destructor.
   void stop();
+  // Stops the window manager alone (its windows stay, unmanaged) and starts
+  // it again; true once it is ready.
+  void stop_window_manager();
+  bool start_window_manager();
   // A scratch directory removed with the server.
   const std::string& work_dir() const { return work_dir_; }
 
@@ -171,8 +185,30 @@ class XServer {
   bool send_keys(WindowId w, const std::vector<std::string>& keys, int delay_ms = 30);
   // xdotool windowsize W width height: a resize the way a user's drag ends.
   bool resize(WindowId w, int width, int height);
+  // One xdotool with a windowsize command per size, chained: the sizes come
+  // as fast as a resize storm brings them.
+  bool resize_burst(WindowId w, const std::vector<std::pair<int, int>>& sizes);
   // xdotool windowmove W x y.
   bool move(WindowId w, int x, int y);
+  // Maximises the window (both directions) or restores it, as the manager's
+  // title-bar button would: wmctrl -i -r W -b add|remove,maximized_vert,...
+  bool maximise(WindowId w, bool on);
+  // wmctrl -i -r W -b add|remove,fullscreen.
+  bool set_full_screen(WindowId w, bool on);
+  // The window's _NET_WM_STATE, as atom names without the prefix
+  // _NET_WM_STATE_ (e.g. "FULLSCREEN", "MAXIMIZED_VERT").
+  std::vector<std::string> window_states(WindowId w);
+  // The frame around the client area (_NET_FRAME_EXTENTS: left, right, top,
+  // bottom), nullopt without one.
+  std::optional<std::array<int, 4>> frame_extents(WindowId w);
+  // A mouse drag with button 1 from (x0, y0) to (x1, y1) in steps, each step
+  // one xdotool mousemove; between the steps `sample` is called (it may
+  // look at the window). Root coordinates.
+  bool drag(int x0, int y0, int x1, int y1, int steps,
+            const std::function<void()>& sample = nullptr);
+  // Keys to the window with no window manager running: xdotool windowfocus
+  // --sync W key --delay D keys...
+  bool send_keys_focused(WindowId w, const std::vector<std::string>& keys, int delay_ms = 30);
   // The window manager's close: a WM_DELETE_WINDOW client message.
   bool request_close(WindowId w);
   // xwd -id W -silent -nobdrs, decoded.
@@ -191,7 +227,6 @@ class XServer {
  private:
   Display* connection();
   bool start_xvfb(int width, int height, bool with_glx);
-  bool start_window_manager();
   std::vector<WindowId> client_windows();
 
   bool ok_ = false;
@@ -199,6 +234,7 @@ class XServer {
   int number_ = -1;
   pid_t xvfb_pid_ = -1;
   pid_t wm_pid_ = -1;
+  WindowManager wm_ = WindowManager::Openbox;
   std::string work_dir_;
   Display* display_ = nullptr;
 };

@@ -1,0 +1,229 @@
+// The window and the window manager. The hook runs with the connection
+// locked: it compares the window and atoms looked up beforehand and records
+// what it saw; the property is read after the event processing returned.
+#include "app/window_manager.h"
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "screen/presenting.h"
+#include "screen/runtime.h"
+
+// Last: Xlib's internals define min and max as macros.
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xlibint.h>
+#undef min
+#undef max
+
+namespace ws {
+
+namespace {
+
+using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
+
+// _NET_WM_STATE client message actions.
+constexpr long kStateRemove = 0;
+constexpr long kStateAdd = 1;
+
+struct ManagerHook {
+  Runtime* rt = nullptr;
+  Display* display = nullptr;
+  Window window = None;
+  Window root = None;
+  Atom net_wm_state = None;
+  Atom full_screen = None;
+  Atom maximised_vert = None;
+  Atom maximised_horz = None;
+  WireToEvent previous_property = nullptr;
+  WireToEvent previous_reparent = nullptr;
+  // Window thread only: the hook and follow_window_manager both run there.
+  bool state_changed = false;
+  bool reparented = false;
+  Window parent = None;
+};
+
+ManagerHook g_wm;
+
+// The window may be gone (destroyed by another client, or by the window
+// library while the process ends) when its state is read or written: an
+// error of those requests is not a reason to end the process. The handler
+// is the process's; errors of other connections and other requests go on to
+// the handler before it.
+XErrorHandler g_previous_error_handler = nullptr;
+std::atomic<bool> g_guarding{false};
+unsigned long g_guard_first_serial = 0;  // window thread only, like g_guarding's writes
+bool g_guard_error = false;
+
+int on_x_error(Display* display, XErrorEvent* error) {
+  if (display == g_wm.display && g_guarding.load(std::memory_order_relaxed) &&
+      error->serial >= g_guard_first_serial) {
+    g_guard_error = true;
+    return 0;
+  }
+  return g_previous_error_handler != nullptr ? g_previous_error_handler(display, error) : 0;
+}
+
+// Runs requests whose errors are expected; false when one failed.
+template <class Requests>
+bool guarded(Requests requests) {
+  g_guard_error = false;
+  g_guard_first_serial = NextRequest(g_wm.display);
+  g_guarding.store(true, std::memory_order_relaxed);
+  requests();
+  XSync(g_wm.display, False);
+  g_guarding.store(false, std::memory_order_relaxed);
+  return !g_guard_error;
+}
+
+Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
+  const int type = wire->u.u.type & 0x7F;
+  const WireToEvent previous =
+      type == PropertyNotify ? g_wm.previous_property : g_wm.previous_reparent;
+  if (previous != nullptr && !previous(display, event, wire)) return False;
+  if (event->type == PropertyNotify && event->xproperty.window == g_wm.window &&
+      event->xproperty.atom == g_wm.net_wm_state)
+    g_wm.state_changed = true;
+  if (event->type == ReparentNotify && event->xreparent.window == g_wm.window) {
+    g_wm.reparented = true;
+    g_wm.parent = event->xreparent.parent;
+  }
+  return True;
+}
+
+std::vector<Atom> window_states() {
+  std::vector<Atom> states;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, 0, 64, False, XA_ATOM,
+                         &type, &format, &count, &after, &data) == Success &&
+      data != nullptr && type == XA_ATOM && format == 32) {
+    const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+    states.assign(atoms, atoms + count);
+  }
+  if (data != nullptr) XFree(data);
+  return states;
+}
+
+bool has(const std::vector<Atom>& states, Atom a) {
+  return std::find(states.begin(), states.end(), a) != states.end();
+}
+
+void read_window_state(Runtime& rt) {
+  std::vector<Atom> states;
+  if (!guarded([&] { states = window_states(); })) return;
+  WindowManagerState wm;
+  wm.maximised = has(states, g_wm.maximised_vert) || has(states, g_wm.maximised_horz);
+  wm.full_screen = has(states, g_wm.full_screen);
+  follow_window_manager_state(rt.present, wm);
+}
+
+bool managed() { return g_wm.parent != None && g_wm.parent != g_wm.root; }
+
+void send_state_message(bool on) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = g_wm.window;
+  e.xclient.message_type = g_wm.net_wm_state;
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = on ? kStateAdd : kStateRemove;
+  e.xclient.data.l[1] = static_cast<long>(g_wm.full_screen);
+  e.xclient.data.l[2] = 0;
+  e.xclient.data.l[3] = 1;  // a normal application
+  XSendEvent(g_wm.display, g_wm.root, False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &e);
+}
+
+// The window's own state list with full screen added or removed, for a
+// manager to adopt when it takes the window on.
+void write_own_state(bool on) {
+  std::vector<Atom> states;
+  if (!guarded([&] { states = window_states(); })) return;
+  states.erase(std::remove(states.begin(), states.end(), g_wm.full_screen), states.end());
+  if (on) states.push_back(g_wm.full_screen);
+  std::vector<unsigned long> words(states.begin(), states.end());
+  guarded([&] {
+    XChangeProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(words.data()),
+                    static_cast<int>(words.size()));
+  });
+}
+
+}  // namespace
+
+void install_window_manager_hook(Runtime& rt, Display* display) {
+  g_wm.rt = &rt;
+  g_wm.display = display;
+  g_wm.window = glXGetCurrentDrawable();
+  g_wm.root = DefaultRootWindow(display);
+  g_wm.net_wm_state = XInternAtom(display, "_NET_WM_STATE", False);
+  g_wm.full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  g_wm.maximised_vert = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+  g_wm.maximised_horz = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  g_previous_error_handler = XSetErrorHandler(on_x_error);
+  g_wm.previous_property = XESetWireToEvent(display, PropertyNotify, manager_hook);
+  g_wm.previous_reparent = XESetWireToEvent(display, ReparentNotify, manager_hook);
+  if (g_wm.window == None) return;
+  // The window library does not ask for property changes; add them to the
+  // window's events (its structure events bring the reparenting).
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, g_wm.window, &attributes) != 0)
+    XSelectInput(display, g_wm.window, attributes.your_event_mask | PropertyChangeMask);
+  Window root = None, parent = None, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display, g_wm.window, &root, &parent, &children, &count) != 0) {
+    g_wm.parent = parent;
+    if (children != nullptr) XFree(children);
+  }
+  g_wm.state_changed = true;
+}
+
+void follow_window_manager(Runtime& rt) {
+  if (g_wm.window == None) return;
+  if (g_wm.state_changed) {
+    g_wm.state_changed = false;
+    read_window_state(rt);
+  }
+  if (g_wm.reparented) {
+    g_wm.reparented = false;
+    // A manager that has just taken the window on (at the start, or back
+    // after it went away) may hold another idea of full screen than the
+    // program: tell it the program's.
+    if (managed()) {
+      const bool full = rt.present.full_screen_mode.load(std::memory_order_relaxed) !=
+                        FullScreenMode::Windowed;
+      send_state_message(full);
+      XFlush(g_wm.display);
+    }
+  }
+}
+
+void request_full_screen(bool on) {
+  if (g_wm.window == None) return;
+  // A manager that does not reparent takes the message; with none running
+  // it reaches nobody, and the window's own state waits for the next one.
+  send_state_message(on);
+  if (!managed()) write_own_state(on);
+  XFlush(g_wm.display);
+}
+
+bool pointer_button_held() {
+  if (g_wm.window == None) return false;
+  Window root = None, child = None;
+  int root_x = 0, root_y = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  bool same_screen = false;
+  if (!guarded([&] {
+        same_screen = XQueryPointer(g_wm.display, g_wm.window, &root, &child, &root_x, &root_y,
+                                    &x, &y, &mask) != 0;
+      }) ||
+      !same_screen)
+    return false;  // gone, or on another screen: not this window's drag
+  return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
+}  // namespace ws

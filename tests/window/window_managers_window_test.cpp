@@ -1,0 +1,330 @@
+// The window among real window managers: a user's resizes, storms of them
+// and drags of the frame settle on one size at the page's aspect; a size the
+// manager keeps (maximised, tiled) is taken as it is and Alt+Enter still
+// goes through full screen and back; a manager that goes away and comes back
+// finds the window in the full-screen state the program shows, and the
+// program follows the manager's own changes. Each test runs under the
+// managers in its table, on a private X server of its own.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/xvfb.h"
+
+namespace ws::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kPageProbe = WS_BINARY_DIR "/page_probe";
+constexpr int kScreenW = 1280, kScreenH = 1024;
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Within one pixel of the page's 4:3 in either side.
+bool near_page_aspect(const Geometry& g) { return std::abs(4 * g.height - 3 * g.width) <= 4; }
+
+bool has_state(const std::vector<std::string>& states, const std::string& s) {
+  return std::find(states.begin(), states.end(), s) != states.end();
+}
+
+std::string size_text(const std::optional<Geometry>& g) {
+  return g ? std::to_string(g->width) + " x " + std::to_string(g->height) : "(none)";
+}
+
+long cpu_ticks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t paren = s.rfind(')');
+  if (paren == std::string::npos) return 0;
+  std::istringstream fields(s.substr(paren + 2));
+  std::string f;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> f; ++i) {
+    if (i == 14) utime = std::stol(f);
+    if (i == 15) stime = std::stol(f);
+  }
+  return utime + stime;
+}
+
+// The process's share of one core over about a second: a guard against a
+// loop that never ends, not a speed figure.
+double cpu_share_over_a_second(pid_t pid) {
+  const long before = cpu_ticks(pid);
+  const auto start = Clock::now();
+  sleep_ms(1000);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return static_cast<double>(cpu_ticks(pid) - before) / sysconf(_SC_CLK_TCK) / seconds;
+}
+constexpr double kSpinShare = 0.5;
+
+// The geometry once it has not changed for a second.
+std::optional<Geometry> settled(XServer& x, WindowId w) {
+  return x.wait_geometry_settled(w, 1000, kPatienceMs);
+}
+
+// Whether the geometry stays g for the next second (polled).
+bool stays(XServer& x, WindowId w, const Geometry& g) {
+  const auto end = Clock::now() + std::chrono::seconds(1);
+  while (Clock::now() < end) {
+    const auto now = x.client_geometry(w);
+    if (!now || now->width != g.width || now->height != g.height) return false;
+    sleep_ms(10);
+  }
+  return true;
+}
+
+// The page probe under the manager, its window mapped and settled.
+class UnderManager : public ::testing::TestWithParam<WindowManager> {
+ protected:
+  void SetUp() override {
+    server_ = std::make_unique<XServer>(GetParam());
+    ASSERT_TRUE(server_->ok()) << server_->error();
+    program_ = std::make_unique<Program>(*server_, kPageProbe);
+    ASSERT_TRUE(program_->started());
+    const auto w = server_->wait_for_window_of(*program_, kPatienceMs);
+    ASSERT_TRUE(w && server_->wait_mapped(*w, kPatienceMs)) << program_->stderr_text();
+    window_ = *w;
+    ASSERT_TRUE(settled(x(), window_));
+  }
+  void TearDown() override {
+    if (program_) {
+      EXPECT_TRUE(program_->running()) << program_->stderr_text();
+    }
+  }
+  XServer& x() { return *server_; }
+  Program& program() { return *program_; }
+  WindowId window() const { return window_; }
+  void alt_enter() { ASSERT_TRUE(x().send_keys(window(), {"alt+Return"})); }
+  // Polls the window's _NET_WM_STATE until it has (or lacks) state.
+  bool wait_state(WindowId w, const std::string& state, bool present) {
+    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (has_state(x().window_states(w), state) != present) {
+      if (Clock::now() >= end) return false;
+      sleep_ms(10);
+    }
+    return true;
+  }
+  bool full_screen_size(const std::optional<Geometry>& g) {
+    return g && g->width == kScreenW && g->height == kScreenH;
+  }
+
+ private:
+  std::unique_ptr<XServer> server_;
+  std::unique_ptr<Program> program_;
+  WindowId window_ = 0;
+};
+
+std::string manager_name(const ::testing::TestParamInfo<WindowManager>& info) {
+  return window_manager_name(info.param);
+}
+
+// Managers whose windows the user sizes freely.
+class FloatingManager : public UnderManager {};
+
+TEST_P(FloatingManager, QuickResizesAndStormsSettleOnOneSizeThatStays) {
+  struct Burst {
+    const char* what;
+    std::vector<std::pair<int, int>> sizes;  // xdotool windowsize, back to back
+  };
+  std::vector<std::pair<int, int>> storm;
+  for (int n = 0; n < 24; ++n) storm.emplace_back(500 + 37 * n % 400, 380 + 53 * n % 300);
+  const Burst bursts[] = {
+      {"two quick resizes", {{737, 552}, {768, 575}}},
+      {"two quick resizes", {{198, 148}, {862, 646}}},
+      {"two quick resizes", {{900, 500}, {700, 640}}},
+      {"two quick resizes", {{1000, 620}, {760, 700}}},
+      {"a storm", storm},
+  };
+  // Settled on one size at the page's aspect that stays, without a loop.
+  auto settles = [&](const Burst& b, const char* how) {
+    const auto g = settled(x(), window());
+    ASSERT_TRUE(g) << b.what << how;
+    EXPECT_TRUE(near_page_aspect(*g)) << b.what << how << ": settled at " << size_text(g);
+    EXPECT_TRUE(stays(x(), window(), *g)) << b.what << how << ": left " << size_text(g);
+    EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << b.what << how;
+  };
+  // Each burst twice: one xdotool call per size, then all sizes from one.
+  for (const Burst& b : bursts) {
+    for (const auto& [w, h] : b.sizes) ASSERT_TRUE(x().resize(window(), w, h));
+    settles(b, ", one call per size");
+  }
+  for (const Burst& b : bursts) {
+    ASSERT_TRUE(x().resize_burst(window(), b.sizes));
+    settles(b, ", one call");
+  }
+}
+
+// From the size the manager keeps (maximised, or the tile of a tiling
+// manager), Alt+Enter gives full screen, the cycle goes on, and leaving it
+// gives back what the manager allows.
+TEST_P(UnderManager, FromTheManagersSizeAltEnterCyclesThroughFullScreenAndBack) {
+  if (GetParam() != WindowManager::I3) {
+    ASSERT_TRUE(x().maximise(window(), true));
+    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (!has_state(x().window_states(window()), "MAXIMIZED_VERT") && Clock::now() < end)
+      sleep_ms(10);
+  }
+  const auto kept = settled(x(), window());
+  ASSERT_TRUE(kept);
+  EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "at " << size_text(kept);
+
+  for (int round = 0; round < 2; ++round) {
+    alt_enter();
+    const auto full = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
+    ASSERT_TRUE(full_screen_size(full)) << "round " << round << ": " << size_text(full);
+    // Stretched smooth, aspect kept sharp and smooth: still full screen.
+    for (int n = 0; n < 3; ++n) alt_enter();
+    sleep_ms(300);
+    EXPECT_TRUE(full_screen_size(x().client_geometry(window()))) << "round " << round;
+    EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "round " << round;
+    alt_enter();  // back
+    const auto back = x().wait_client_size(window(), kept->width, kept->height, kPatienceMs);
+    EXPECT_EQ(size_text(back), size_text(kept)) << "round " << round;
+    EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN")) << "round " << round;
+    ASSERT_TRUE(settled(x(), window()));
+    EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "round " << round;
+  }
+}
+
+// openbox with the tests' bindings for a drag of the frame's edges.
+class DraggingManager : public UnderManager {};
+
+TEST_P(DraggingManager, ADragOfTheFrameEndsLargerAtThePagesAspectWithoutJumpingBack) {
+  struct Drag {
+    const char* what;
+    int dx, dy;  // where the grabbed point goes
+    bool right, bottom;  // which edges are grabbed
+    int steps;
+  };
+  const Drag drags[] = {
+      {"corner, slowly", 260, 140, true, true, 40},
+      {"corner, fast", 300, 100, true, true, 4},
+      {"right edge", 200, 0, true, false, 20},
+      {"bottom edge", 0, 150, false, true, 20},
+  };
+  for (const Drag& d : drags) {
+    // Back to the page's size before each drag.
+    ASSERT_TRUE(x().resize(window(), 640, 480));
+    x().wait_client_size(window(), 640, 480, kPatienceMs);
+    const auto before = settled(x(), window());
+    ASSERT_TRUE(before);
+    ASSERT_TRUE(x().move(window(), 40, 40));
+    const auto start = settled(x(), window());
+    const auto extents = x().frame_extents(window());
+    ASSERT_TRUE(start && extents) << d.what;
+    const auto [left, right, top, bottom] = *extents;
+    (void)left;
+    (void)top;
+    // A point on the grabbed frame edge or corner.
+    const int x0 = d.right ? start->x + start->width + right / 2 : start->x + start->width / 2;
+    const int y0 = d.bottom ? start->y + start->height + bottom / 2 : start->y + start->height / 2;
+    // Once larger, the window never goes back to the page's size or below
+    // during the drag.
+    int jumps_back = 0;
+    bool grown = false;
+    std::string seen;
+    ASSERT_TRUE(x().drag(x0, y0, x0 + d.dx, y0 + d.dy, d.steps, [&] {
+      const auto g = x().client_geometry(window());
+      if (!g) return;
+      seen += " " + size_text(g) + ",";
+      const bool small = g->width <= 640 && g->height <= 480;
+      if (grown && small) ++jumps_back;
+      grown = grown || !small;
+    })) << d.what;
+    const auto end = settled(x(), window());
+    ASSERT_TRUE(end) << d.what;
+    EXPECT_EQ(jumps_back, 0) << d.what << ": during the drag:" << seen;
+    EXPECT_TRUE(end->width > 640 || end->height > 480) << d.what << ": " << size_text(end);
+    if (d.right) {
+      EXPECT_GT(end->width, 640) << d.what;
+    }
+    if (d.bottom) {
+      EXPECT_GT(end->height, 480) << d.what;
+    }
+    EXPECT_TRUE(near_page_aspect(*end)) << d.what << ": " << size_text(end);
+  }
+}
+
+// The manager goes away and comes back: the program's full-screen state and
+// the window's stay one, whatever happened in between.
+class RestartingManager : public UnderManager {};
+
+TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
+  const auto window_size = settled(x(), window());
+  ASSERT_TRUE(window_size);
+  // Full screen, the manager gone, the window left (four presses) while it
+  // is away, the manager back: the window, not full screen.
+  alt_enter();
+  ASSERT_TRUE(full_screen_size(x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs)));
+  x().stop_window_manager();
+  ASSERT_TRUE(x().send_keys_focused(window(), {"alt+Return", "alt+Return", "alt+Return",
+                                               "alt+Return"}, 60));
+  // With no manager the window takes the page's size at once, and its own
+  // state says it is not full screen.
+  auto g = x().wait_client_size(window(), 640, 480, kPatienceMs);
+  EXPECT_EQ(size_text(g), "640 x 480");
+  EXPECT_TRUE(wait_state(window(), "FULLSCREEN", false));
+  ASSERT_TRUE(x().start_window_manager()) << x().error();
+  sleep_ms(500);
+  g = settled(x(), window());
+  EXPECT_FALSE(full_screen_size(g)) << size_text(g);
+  EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN"));
+  // Alt+Enter after the restart: full screen, and the manager's own
+  // control takes it away again.
+  alt_enter();
+  g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
+  EXPECT_TRUE(full_screen_size(g)) << size_text(g);
+  ASSERT_TRUE(x().set_full_screen(window(), false));
+  g = settled(x(), window());
+  EXPECT_FALSE(full_screen_size(g)) << size_text(g);
+  // The program follows: the next Alt+Enter enters full screen again.
+  alt_enter();
+  g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
+  EXPECT_TRUE(full_screen_size(g)) << size_text(g);
+
+  // One press while the manager is away is not lost: it is in full screen
+  // when the manager is back, and four more presses bring the window back.
+  for (int n = 0; n < 4; ++n) alt_enter();
+  g = settled(x(), window());
+  ASSERT_FALSE(full_screen_size(g)) << size_text(g);
+  x().stop_window_manager();
+  ASSERT_TRUE(x().send_keys_focused(window(), {"alt+Return"}));
+  // Kept in the window's own state for the manager to come.
+  EXPECT_TRUE(wait_state(window(), "FULLSCREEN", true));
+  ASSERT_TRUE(x().start_window_manager()) << x().error();
+  g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
+  EXPECT_TRUE(full_screen_size(g)) << size_text(g);
+  for (int n = 0; n < 4; ++n) alt_enter();
+  g = settled(x(), window());
+  EXPECT_FALSE(full_screen_size(g)) << size_text(g);
+  EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN"));
+  EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare);
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, FloatingManager,
+                         ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
+                                           WindowManager::Fluxbox),
+                         manager_name);
+INSTANTIATE_TEST_SUITE_P(Managers, UnderManager,
+                         ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
+                                           WindowManager::I3, WindowManager::Fluxbox),
+                         manager_name);
+INSTANTIATE_TEST_SUITE_P(Managers, DraggingManager, ::testing::Values(WindowManager::Openbox),
+                         manager_name);
+INSTANTIATE_TEST_SUITE_P(Managers, RestartingManager,
+                         ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
+                                           WindowManager::I3),
+                         manager_name);
+
+}  // namespace
+}  // namespace ws::test
