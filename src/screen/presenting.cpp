@@ -79,7 +79,7 @@ namespace {
 // The time conditions of a deferred answer: its last report is some quiet
 // time old, and no answer of the presenter's is still in flight.
 bool deferred_answer_quiet(const PresentState& ps, int64_t now_ms) {
-  if (!ps.answer_deferred || ps.report_unstamped) return false;
+  if (!ps.answer_deferred) return false;
   if (now_ms - ps.last_report_ms < kSettleQuietMs) return false;
   return !ps.window_adjusted || now_ms - ps.asked_at_ms >= kAnswerFlightMs;
 }
@@ -264,9 +264,9 @@ Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, Scalin
   return {0, 0, ww, wh, smooth};
 }
 
-namespace {
-
-void record_size(PresentState& ps, int32_t width, int32_t height) {
+void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t now_ms) {
+  // A report after the flight's time is not the manager's answer to it.
+  end_overdue_answer(ps, now_ms);
   const bool answered = ps.window_adjusted && width == ps.asked_w && height == ps.asked_h;
   const bool changed = width != ps.window_w || height != ps.window_h;
   const bool windowed =
@@ -281,7 +281,7 @@ void record_size(PresentState& ps, int32_t width, int32_t height) {
       ps.previous_window_h = ps.window_h;
     }
     ps.answer_deferred = true;
-    ps.report_unstamped = true;
+    ps.last_report_ms = now_ms;
   }
   if (!ps.answer_deferred) {
     ps.previous_window_w = ps.window_w;
@@ -292,29 +292,9 @@ void record_size(PresentState& ps, int32_t width, int32_t height) {
   ps.forced_redraw = true;
 }
 
-}  // namespace
-
-void record_window_size(PresentState& ps, int32_t width, int32_t height) {
-  record_size(ps, width, height);
-}
-
-void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t now_ms) {
-  // A report after the flight's time is not the manager's answer to it.
-  end_overdue_answer(ps, now_ms);
-  record_size(ps, width, height);
-  if (ps.report_unstamped) {
-    ps.last_report_ms = now_ms;
-    ps.report_unstamped = false;
-  }
-}
-
 PresentPlan plan_presentation(PresentState& ps, FrameStore& frames, const WindowSettings& window,
                               const RunState& state, const WindowObservation& seen) {
   PresentPlan plan;
-  if (ps.report_unstamped) {
-    ps.last_report_ms = seen.now_ms;
-    ps.report_unstamped = false;
-  }
   end_overdue_answer(ps, seen.now_ms);
   // While the pause holds, the frame shown when it began stays displaying: a
   // size report, a repaint or a full-screen change draws that frame again and

@@ -50,11 +50,10 @@ struct PresentState {
   // kept the window at kept_w x kept_h. The presenter's own bookkeeping.
   int32_t refused_w = 0, refused_h = 0, kept_w = 0, kept_h = 0;
   // A size report that is not the answer in flight (the user's or the
-  // manager's) waits to be answered until it has settled. Set by
-  // record_window_size; last_report_ms is stamped by the next presentation
-  // (report_unstamped until then); cleared when the presenter answers it.
+  // manager's) waits to be answered until it has settled. Set, with the
+  // time of the latest such report, by record_window_size; cleared when the
+  // presenter answers it.
   bool answer_deferred = false;
-  bool report_unstamped = false;
   int64_t last_report_ms = 0;
   // The window's state as the window manager shows it (_NET_WM_STATE), set by
   // follow_window_manager_state from the window side after each round of
@@ -144,9 +143,6 @@ Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, Scalin
 // it is the size asked for (or, first, when it has been in flight too long);
 // any other new size of the window starts (or continues) a deferred answer.
 void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t now_ms);
-// The same for a caller without a clock: the report's time is taken by the
-// next presentation.
-void record_window_size(PresentState& ps, int32_t width, int32_t height);
 
 // Whether a presentation would draw now: a ready frame newer than the one
 // shown (not while the pause holds), a size report or other forced redraw, a

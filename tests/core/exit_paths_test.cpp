@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -190,8 +191,7 @@ TEST(ExitPaths, TheWaitBeforeTheEndPromptNeverMissesTheExitSequence) {
     rt.state.exit_handshake.store(0);
     trial.store(n, std::memory_order_release);
     // Let the wait run for a varying while before the exit sequence starts.
-    for (volatile int spin = 0; spin < (n * 37) % 3000; spin = spin + 1) {
-    }
+    for (int spin = 0; spin < (n * 37) % 3000; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);
     try {
       run_exit_sequence(rt);
     } catch (const ProcessEnded& e) {

@@ -21,9 +21,9 @@ struct ResizingWindow {
   bool snap_back = false;
 
   std::optional<WindowSize> user_sets(int32_t w, int32_t h) {
-    record_window_size(ps, w, h);
+    record_window_size(ps, w, h, 0);
     const auto answer = adapt_window(ps, 640, 480, scaling, snap_back);
-    if (answer) record_window_size(ps, answer->width, answer->height);
+    if (answer) record_window_size(ps, answer->width, answer->height, 0);
     return answer;
   }
 };
@@ -33,9 +33,9 @@ TEST(WindowAdaptation, TheFirstFrameOfThePageFitsTheWindowWhateverTheScalingMode
     const int n = static_cast<int>(scaling);
     ResizingWindow w;
     w.scaling = scaling;
-    record_window_size(w.ps, 640, 400);
+    record_window_size(w.ps, 640, 400, 0);
     EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), (WindowSize{640, 480})) << n;
-    record_window_size(w.ps, 640, 480);
+    record_window_size(w.ps, 640, 480, 0);
     EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), std::nullopt) << n;
   }
 }
@@ -56,9 +56,9 @@ TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
       {1024, 768, std::nullopt},            // exactly the page's aspect stays
   };
   ResizingWindow w;
-  record_window_size(w.ps, 640, 400);
+  record_window_size(w.ps, 640, 400, 0);
   adapt_window(w.ps, 640, 480, ScalingMode::Smoothed, false);
-  record_window_size(w.ps, 640, 480);
+  record_window_size(w.ps, 640, 480, 0);
   for (const Step& s : steps)
     EXPECT_EQ(w.user_sets(s.w, s.h), s.answer) << s.w << " x " << s.h;
 }
@@ -66,9 +66,9 @@ TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
 TEST(WindowAdaptation, SizesKeptAsTheUserMadeThem) {
   // 800 x 500 has the 1.6 aspect asked for before any answer.
   ResizingWindow smooth;
-  record_window_size(smooth.ps, 640, 400);
+  record_window_size(smooth.ps, 640, 400, 0);
   adapt_window(smooth.ps, 640, 480, ScalingMode::Smoothed, false);
-  record_window_size(smooth.ps, 640, 480);
+  record_window_size(smooth.ps, 640, 480, 0);
   EXPECT_EQ(smooth.user_sets(800, 500), std::nullopt);
 
   // Unscaled: a user's size stays, unless snap-back is on.
@@ -166,7 +166,7 @@ struct Presenting {
     // As the process start and the animator leave them.
     rt.window.window_snap_back.store(false);
     rt.window.scaling_mode.store(ScalingMode::Smoothed);
-    record_window_size(rt.present, 640, 400);
+    record_window_size(rt.present, 640, 400, seen.now_ms);
   }
   // The window side's clock and pointer, as the presenter is handed them.
   WindowObservation seen;
@@ -200,7 +200,7 @@ TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
   EXPECT_FALSE(p.due());
   EXPECT_FALSE(p.present().draw);
 
-  record_window_size(p.rt.present, 640, 480);
+  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
   EXPECT_TRUE(p.due());
   const PresentPlan after_report = p.present();
   EXPECT_TRUE(after_report.draw);
@@ -218,7 +218,7 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   Presenting p;
   p.build();
   const int held = p.present().slot;
-  record_window_size(p.rt.present, 640, 480);
+  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
   p.present();
   p.rt.state.pause_requested.store(1);
   p.h.page().set_pixel(3, 3, 3);
@@ -228,7 +228,7 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
 
   // A resize (or a repaint) while paused draws the held frame at the new
   // size, so the window never shows what lies behind it.
-  record_window_size(p.rt.present, 960, 720);
+  record_window_size(p.rt.present, 960, 720, p.seen.now_ms);
   EXPECT_TRUE(p.due());
   PresentPlan plan = p.present();
   EXPECT_TRUE(plan.draw);
@@ -254,8 +254,8 @@ TEST(Presentation, AFullScreenRequestIsAppliedAtOnceAndLeavingAsksForThePagesSiz
   PresentPlan plan = p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
   EXPECT_FALSE(p.due());
-  record_window_size(p.rt.present, 640, 480);
-  record_window_size(p.rt.present, 1280, 1024);
+  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
+  record_window_size(p.rt.present, 1280, 1024, p.seen.now_ms);
   p.build();  // forced by Alt+Enter
   plan = p.present();
   EXPECT_EQ(plan.request, std::nullopt) << "no window adaptation in full screen";
@@ -275,7 +275,7 @@ TEST(Presentation, AFullScreenRequestIsAppliedAtOnceAndLeavingAsksForThePagesSiz
   plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, std::nullopt);
-  record_window_size(p.rt.present, 640, 480);
+  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
   plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, std::nullopt);
