@@ -72,13 +72,16 @@ int on_connection_lost(Display*) {
 // An X error on the window's connection (or any other but a box's) is a
 // fault of this program: it ends through the program's own path, as a lost
 // display does, rather than through Xlib's exit(), which would run the
-// process's teardown while the other threads run. Two kinds pass:
+// process's teardown while the other threads run. Three kinds pass:
 // - a box connection's (is_box_connection);
 // - any error once another client destroyed the window: requests that name
 //   it (a redraw or a title already on its way) fail, and the close that the
-//   destruction started must end with code 0 all the same.
+//   destruction started must end with code 0 all the same;
+// - one of the window manager side's own requests on the window, which may
+//   meet the window gone (expected_window_manager_error).
 int on_x_error(Display* d, XErrorEvent* error) {
-  if (is_box_connection(d) || window_destroyed()) return 0;
+  if (is_box_connection(d) || window_destroyed() || expected_window_manager_error(d, error->serial))
+    return 0;
   char text[160] = {};
   XGetErrorText(d, error->error_code, text, sizeof text);
   char line[256];

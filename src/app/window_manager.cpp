@@ -49,29 +49,18 @@ ManagerHook g_wm;
 
 // The window may be gone (destroyed by another client, or by the window
 // library while the process ends) when its state is read or written: an
-// error of those requests is not a reason to end the process. The handler
-// is the process's; errors of other connections and other requests go on to
-// the handler before it.
-XErrorHandler g_previous_error_handler = nullptr;
+// error of those requests is not a reason to end the process. The process's
+// X error handler asks expected_window_manager_error about each error.
 std::atomic<bool> g_guarding{false};
-unsigned long g_guard_first_serial = 0;  // window thread only, like g_guarding's writes
+unsigned long g_guard_first_serial = 0;  // written by the window thread before g_guarding
 bool g_guard_error = false;
-
-int on_x_error(Display* display, XErrorEvent* error) {
-  if (display == g_wm.display && g_guarding.load(std::memory_order_relaxed) &&
-      error->serial >= g_guard_first_serial) {
-    g_guard_error = true;
-    return 0;
-  }
-  return g_previous_error_handler != nullptr ? g_previous_error_handler(display, error) : 0;
-}
 
 // Runs requests whose errors are expected; false when one failed.
 template <class Requests>
 bool guarded(Requests requests) {
   g_guard_error = false;
   g_guard_first_serial = NextRequest(g_wm.display);
-  g_guarding.store(true, std::memory_order_relaxed);
+  g_guarding.store(true, std::memory_order_release);
   requests();
   XSync(g_wm.display, False);
   g_guarding.store(false, std::memory_order_relaxed);
@@ -164,7 +153,6 @@ void install_window_manager_hook(Runtime& rt, Display* display) {
   g_wm.full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   g_wm.maximised_vert = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
   g_wm.maximised_horz = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
-  g_previous_error_handler = XSetErrorHandler(on_x_error);
   g_wm.previous_property = XESetWireToEvent(display, PropertyNotify, manager_hook);
   g_wm.previous_reparent = XESetWireToEvent(display, ReparentNotify, manager_hook);
   if (g_wm.window == None) return;
@@ -200,6 +188,17 @@ void follow_window_manager(Runtime& rt) {
       XFlush(g_wm.display);
     }
   }
+}
+
+bool expected_window_manager_error(Display* display, unsigned long serial) {
+  // Any thread may ask (for an error of its own connection); the window's
+  // connection and the first serial are read only while a guard is up, after
+  // the window thread published them.
+  if (!g_guarding.load(std::memory_order_acquire) || display != g_wm.display ||
+      serial < g_guard_first_serial)
+    return false;
+  g_guard_error = true;
+  return true;
 }
 
 void request_full_screen(bool on) {

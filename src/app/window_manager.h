@@ -27,6 +27,11 @@ void follow_window_manager(Runtime& rt);
 // also in the window's own _NET_WM_STATE, which a manager adopts when it
 // takes the window on.
 void request_full_screen(bool on);
+// Whether the X error of that connection and request serial is one of this
+// part's own requests on the window (its state read or written, the pointer
+// asked), which may fail once the window is gone: such an error is noted and
+// passes. For the process's X error handler, on the window thread.
+bool expected_window_manager_error(Display* display, unsigned long serial);
 // Whether a pointer button is held (one round trip to the server).
 bool pointer_button_held();
 

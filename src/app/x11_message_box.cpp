@@ -123,12 +123,6 @@ Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_hei
 // The connections of the boxes now open (see is_box_connection): a box whose
 // window another client destroyed goes on to the destruction's notice.
 std::array<std::atomic<Display*>, 4> g_box_connections{};
-XErrorHandler g_previous_error_handler = nullptr;
-
-int on_x_error(Display* d, XErrorEvent* error) {
-  if (is_box_connection(d)) return 0;
-  return g_previous_error_handler != nullptr ? g_previous_error_handler(d, error) : 0;
-}
 
 struct DisplayCloser {
   void operator()(Display* d) const {
@@ -491,8 +485,6 @@ bool is_box_connection(Display* d) {
     if (c.load(std::memory_order_acquire) == d) return true;
   return false;
 }
-
-X11MessageBoxes::X11MessageBoxes() { g_previous_error_handler = XSetErrorHandler(on_x_error); }
 
 BoxAnswer X11MessageBoxes::show(const std::string& caption, const std::string& text,
                                 BoxKind kind) {

@@ -36,11 +36,6 @@ bool is_box_connection(Display* d);
 // box can be shown (no display).
 class X11MessageBoxes final : public MessageBoxPresenter {
  public:
-  // Installs an X error handler that lets the errors of box connections pass
-  // and hands every other one to the handler it replaced (the window side
-  // later installs the process's own, which also lets them pass); make one,
-  // before other threads talk to X.
-  X11MessageBoxes();
   BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override;
 
   // The program's window (an X window id), once it exists: a box is kept

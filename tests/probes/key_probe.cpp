@@ -49,18 +49,21 @@ class KeyProcedure final : public ws::Procedure {
   }
 
   void step() {
-    rt.clock.sleep_ms(20);
-    if ((rt.state.pause_requested.load(std::memory_order_acquire) & 1) != 0 && !pause_seen_) {
-      pause_seen_ = true;
-      fill(4);
-      say("paused");
-    }
     if (++ticks_ % 5 == 0) say("tick " + std::to_string(ticks_));
     if (const int size = rt.keyboard.ring.size(); size != size_) {
       size_ = size;
       say("size " + std::to_string(size));
     }
     if (access((dir_ + "/drain-" + std::to_string(drains_ + 1)).c_str(), F_OK) == 0) drain();
+    rt.clock.sleep_ms(20);
+    // Last in the statement: a pause that comes after this look holds the
+    // program at the statement's end without "paused" ever being said, so
+    // nothing may stand between the look and the end.
+    if ((rt.state.pause_requested.load(std::memory_order_acquire) & 1) != 0 && !pause_seen_) {
+      pause_seen_ = true;
+      fill(4);
+      say("paused");
+    }
   }
 
   void drain() {

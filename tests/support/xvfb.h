@@ -27,6 +27,7 @@
 #include <functional>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,8 @@ class XServer;
 // default, with the tests' own configuration (tests/support/openbox-rc.xml).
 enum class WindowManager { Openbox, Metacity, I3, Xfwm4, Fluxbox };
 const char* window_manager_name(WindowManager wm);
+// The manager's name in test names and messages.
+inline void PrintTo(WindowManager wm, std::ostream* os) { *os << window_manager_name(wm); }
 
 // A program started on an XServer (fork/exec, DISPLAY set), its standard
 // output and error captured. Killed (SIGKILL) in the destructor if it still
