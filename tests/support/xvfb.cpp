@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -320,6 +321,22 @@ std::string grab_text(const RgbImage& img, int row, int from, int to) {
   std::string s;
   for (int col = from; col <= to; ++col) s += grab_cell(img, row, col);
   return s;
+}
+
+long cpu_ticks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The name (field 2) is in parentheses and may hold spaces and ')'.
+  const size_t paren = s.rfind(')');
+  if (paren == std::string::npos || paren + 2 > s.size()) return 0;
+  std::istringstream fields(s.substr(paren + 2));
+  std::string f;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> f; ++i) {
+    if (i == 14) utime = std::stol(f);
+    if (i == 15) stime = std::stol(f);
+  }
+  return utime + stime;
 }
 
 // ---------------------------------------------------------------- XServer

@@ -83,6 +83,10 @@ std::optional<RgbImage> decode_xwd(const std::string& bytes);
 
 class XServer;
 
+// The CPU time (user and system) a process has used so far, in clock ticks
+// (sysconf(_SC_CLK_TCK) a second); 0 when it is gone.
+long cpu_ticks(pid_t pid);
+
 // The window managers the tests can run (Debian packages). Openbox is the
 // default, with the tests' own configuration (tests/support/openbox-rc.xml).
 // xfwm4 runs under dbus-run-session: it needs a session bus.

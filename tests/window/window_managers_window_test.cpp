@@ -11,9 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,21 +36,6 @@ bool has_state(const std::vector<std::string>& states, const std::string& s) {
 
 std::string size_text(const std::optional<Geometry>& g) {
   return g ? std::to_string(g->width) + " x " + std::to_string(g->height) : "(none)";
-}
-
-long cpu_ticks(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t paren = s.rfind(')');
-  if (paren == std::string::npos) return 0;
-  std::istringstream fields(s.substr(paren + 2));
-  std::string f;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> f; ++i) {
-    if (i == 14) utime = std::stol(f);
-    if (i == 15) stime = std::stol(f);
-  }
-  return utime + stime;
 }
 
 // The process's share of one core over about a second: a guard against a
