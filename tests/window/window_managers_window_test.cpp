@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(Managers, DraggingManager,
                          manager_name);
 INSTANTIATE_TEST_SUITE_P(Managers, RestartingManager,
                          ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
-                                           WindowManager::I3),
+                                           WindowManager::I3, WindowManager::Xfwm4),
                          manager_name);
 
 }  // namespace
