@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   freeglut3-dev libglew-dev libx11-dev libxext-dev libpng-dev libgl-dev libglu1-mesa-dev
   libgl1-mesa-dri)
-TEST_PACKAGES=(xvfb xauth xfonts-base openbox metacity i3-wm fluxbox wmctrl xdotool x11-apps x11-utils clang libclang-rt-14-dev)
+TEST_PACKAGES=(xvfb xauth xfonts-base openbox metacity i3-wm fluxbox xfwm4 dbus-daemon wmctrl xdotool x11-apps x11-utils clang libclang-rt-14-dev)
 JOBS=$(nproc 2>/dev/null || echo 4)
 
 install_missing() {

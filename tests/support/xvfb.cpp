@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -118,6 +119,26 @@ void stop_child(pid_t pid, int grace_ms) {
   if (!wait_child(pid, grace_ms)) {
     ::kill(pid, SIGKILL);
     wait_child(pid, kPatienceMs);
+  }
+}
+
+// The same for a child that leads a process group of its own (spawn makes
+// it one): the whole group is stopped, so that what the child started (a
+// session bus and the services it activated, say) does not outlive it.
+// Returns once no process of the group is left.
+void stop_group(pid_t pid, int grace_ms) {
+  if (pid <= 0) return;
+  ::kill(-pid, SIGTERM);
+  if (!wait_child(pid, grace_ms)) {
+    ::kill(-pid, SIGKILL);
+    wait_child(pid, kPatienceMs);
+  }
+  // The leader is reaped; members it left behind (now children of init)
+  // get what remains of the grace, then SIGKILL.
+  const auto start = Clock::now();
+  while (::kill(-pid, 0) == 0 && elapsed_ms(start) < kPatienceMs) {
+    if (elapsed_ms(start) >= grace_ms) ::kill(-pid, SIGKILL);
+    sleep_ms(5);
   }
 }
 
@@ -302,6 +323,22 @@ std::string grab_text(const RgbImage& img, int row, int from, int to) {
   return s;
 }
 
+long cpu_ticks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The name (field 2) is in parentheses and may hold spaces and ')'.
+  const size_t paren = s.rfind(')');
+  if (paren == std::string::npos || paren + 2 > s.size()) return 0;
+  std::istringstream fields(s.substr(paren + 2));
+  std::string f;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> f; ++i) {
+    if (i == 14) utime = std::stol(f);
+    if (i == 15) stime = std::stol(f);
+  }
+  return utime + stime;
+}
+
 // ---------------------------------------------------------------- XServer
 
 const char* window_manager_name(WindowManager wm) {
@@ -350,7 +387,7 @@ XServer::~XServer() {
 void XServer::stop() {
   if (display_ != nullptr) XCloseDisplay(display_);
   display_ = nullptr;
-  stop_child(wm_pid_, 2000);
+  stop_group(wm_pid_, 2000);
   stop_child(xvfb_pid_, 2000);
   wm_pid_ = xvfb_pid_ = -1;
   ok_ = false;
@@ -400,7 +437,7 @@ bool XServer::start_xvfb(int width, int height, bool with_glx) {
 }
 
 void XServer::stop_window_manager() {
-  stop_child(wm_pid_, 2000);
+  stop_group(wm_pid_, 2000);
   wm_pid_ = -1;
   // The manager's check window goes with it; wait until the root no longer
   // names a live one, so that a restart is told apart.
@@ -427,7 +464,11 @@ bool XServer::start_window_manager() {
       argv = {"i3", "-c", config};
       break;
     }
-    case WindowManager::Xfwm4: argv = {"xfwm4", "--compositor=off", "--replace"}; break;
+    case WindowManager::Xfwm4:
+      // xfwm4 exits at once without its settings service, which it reaches
+      // on a session bus: a private one, stopped with it (its process group).
+      argv = {"dbus-run-session", "--", "xfwm4", "--compositor=off", "--replace"};
+      break;
     case WindowManager::Fluxbox: argv = {"fluxbox"}; break;
   }
   // Its own home: no user settings, no session, no leftovers between runs.
@@ -435,7 +476,9 @@ bool XServer::start_window_manager() {
                   make_environment(display(), {"XDG_CONFIG_HOME=" + work_dir_,
                                                "XDG_CACHE_HOME=" + work_dir_,
                                                "XDG_DATA_HOME=" + work_dir_,
-                                               "HOME=" + work_dir_}),
+                                               "HOME=" + work_dir_,
+                                               // No accessibility bus either.
+                                               "NO_AT_BRIDGE=1"}),
                   "", work_dir_ + "/" + name + ".log");
   Display* d = connection();
   const auto start = Clock::now();

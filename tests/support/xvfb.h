@@ -12,8 +12,9 @@
 //   EXPECT_EQ(p.wait_exit(kPatienceMs), 0);
 //
 // Both server processes are stopped by pid in the destructor (SIGTERM, then
-// SIGKILL), and they are also told to die with the test process should it
-// crash.
+// SIGKILL; the window manager with its whole process group, which holds
+// what it started, such as xfwm4's private session bus), and they are also
+// told to die with the test process should it crash.
 //
 // Waits for something that is to happen take kPatienceMs: they guard against
 // a hang, and a slow machine must not run them out. How fast something
@@ -83,8 +84,13 @@ std::optional<RgbImage> decode_xwd(const std::string& bytes);
 
 class XServer;
 
+// The CPU time (user and system) a process has used so far, in clock ticks
+// (sysconf(_SC_CLK_TCK) a second); 0 when it is gone.
+long cpu_ticks(pid_t pid);
+
 // The window managers the tests can run (Debian packages). Openbox is the
 // default, with the tests' own configuration (tests/support/openbox-rc.xml).
+// xfwm4 runs under dbus-run-session: it needs a session bus.
 enum class WindowManager { Openbox, Metacity, I3, Xfwm4, Fluxbox };
 const char* window_manager_name(WindowManager wm);
 // The manager's name in test names and messages.

@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -160,19 +158,6 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
 // Figures, not checks: run with --gtest_also_run_disabled_tests on a release
 // build. CPU time of the whole program over 10 s of an unchanged page, and
 // the time from a key press to the frame that shows its effect.
-long cpu_ticks(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::istringstream fields(s.substr(s.rfind(')') + 2));
-  std::string f;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> f; ++i) {
-    if (i == 14) utime = std::stol(f);
-    if (i == 15) stime = std::stol(f);
-  }
-  return utime + stime;
-}
-
 double cpu_percent_over_10s(pid_t pid) {
   const long before = cpu_ticks(pid);
   std::this_thread::sleep_for(std::chrono::seconds(10));

@@ -11,9 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,21 +36,6 @@ bool has_state(const std::vector<std::string>& states, const std::string& s) {
 
 std::string size_text(const std::optional<Geometry>& g) {
   return g ? std::to_string(g->width) + " x " + std::to_string(g->height) : "(none)";
-}
-
-long cpu_ticks(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t paren = s.rfind(')');
-  if (paren == std::string::npos) return 0;
-  std::istringstream fields(s.substr(paren + 2));
-  std::string f;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> f; ++i) {
-    if (i == 14) utime = std::stol(f);
-    if (i == 15) stime = std::stol(f);
-  }
-  return utime + stime;
 }
 
 // The process's share of one core over about a second: a guard against a
@@ -196,7 +178,14 @@ TEST_P(UnderManager, FromTheManagersSizeAltEnterCyclesThroughFullScreenAndBack) 
   }
 }
 
-// openbox with the tests' bindings for a drag of the frame's edges.
+// Managers whose frame a mouse drag resizes: openbox with the tests'
+// bindings for it (its defaults are left out with the others), metacity and
+// xfwm4 as they come, fluxbox at the corners only (it resizes from the grips
+// at the ends of the bottom handle, not from an edge: a drag of the right or
+// bottom edge leaves the window as it is; and it draws an outline, sizing the
+// window once at the release, so there in effect only the end is checked).
+// The frame's border is found from _NET_FRAME_EXTENTS. i3 is left out: a
+// tiling manager keeps the tile's size.
 class DraggingManager : public UnderManager {};
 
 TEST_P(DraggingManager, ADragOfTheFrameEndsLargerAtThePagesAspectWithoutJumpingBack) {
@@ -213,6 +202,7 @@ TEST_P(DraggingManager, ADragOfTheFrameEndsLargerAtThePagesAspectWithoutJumpingB
       {"bottom edge", 0, 150, false, true, 20},
   };
   for (const Drag& d : drags) {
+    if (GetParam() == WindowManager::Fluxbox && d.right != d.bottom) continue;
     // Back to the page's size before each drag.
     ASSERT_TRUE(x().resize(window(), 640, 480));
     x().wait_client_size(window(), 640, 480, kPatienceMs);
@@ -223,11 +213,18 @@ TEST_P(DraggingManager, ADragOfTheFrameEndsLargerAtThePagesAspectWithoutJumpingB
     const auto extents = x().frame_extents(window());
     ASSERT_TRUE(start && extents) << d.what;
     const auto [left, right, top, bottom] = *extents;
-    (void)left;
-    (void)top;
-    // A point on the grabbed frame edge or corner.
-    const int x0 = d.right ? start->x + start->width + right / 2 : start->x + start->width / 2;
-    const int y0 = d.bottom ? start->y + start->height + bottom / 2 : start->y + start->height / 2;
+    RecordProperty("frame_extents", std::to_string(left) + " " + std::to_string(right) + " " +
+                                        std::to_string(top) + " " + std::to_string(bottom));
+    // A point on the grabbed frame edge or corner: the middle of the border,
+    // which starts at the pixel after the client area's last one. Where the
+    // extents give no border (metacity draws none at the right and bottom),
+    // the manager's invisible resize border lies there instead, outside the
+    // extents: a few pixels out.
+    auto into_border = [](int border) { return border > 0 ? (border - 1) / 2 : 3; };
+    const int x0 = d.right ? start->x + start->width + into_border(right)
+                           : start->x + start->width / 2;
+    const int y0 = d.bottom ? start->y + start->height + into_border(bottom)
+                            : start->y + start->height / 2;
     // Once larger, the window never goes back to the page's size or below
     // during the drag.
     int jumps_back = 0;
@@ -313,17 +310,20 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
 
 INSTANTIATE_TEST_SUITE_P(Managers, FloatingManager,
                          ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
-                                           WindowManager::Fluxbox),
+                                           WindowManager::Xfwm4, WindowManager::Fluxbox),
                          manager_name);
 INSTANTIATE_TEST_SUITE_P(Managers, UnderManager,
                          ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
-                                           WindowManager::I3, WindowManager::Fluxbox),
+                                           WindowManager::I3, WindowManager::Xfwm4,
+                                           WindowManager::Fluxbox),
                          manager_name);
-INSTANTIATE_TEST_SUITE_P(Managers, DraggingManager, ::testing::Values(WindowManager::Openbox),
+INSTANTIATE_TEST_SUITE_P(Managers, DraggingManager,
+                         ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
+                                           WindowManager::Xfwm4, WindowManager::Fluxbox),
                          manager_name);
 INSTANTIATE_TEST_SUITE_P(Managers, RestartingManager,
                          ::testing::Values(WindowManager::Openbox, WindowManager::Metacity,
-                                           WindowManager::I3),
+                                           WindowManager::I3, WindowManager::Xfwm4),
                          manager_name);
 
 }  // namespace
