@@ -116,7 +116,7 @@ bool managed() { return g_wm.parent != None && g_wm.parent != g_wm.root; }
 // Whether a window manager runs: one that does redirects the requests on the
 // root window's children to itself.
 bool manager_running() {
-  XWindowAttributes root;
+  XWindowAttributes root{};
   return XGetWindowAttributes(g_wm.display, g_wm.root, &root) != 0 &&
          (root.all_event_masks & SubstructureRedirectMask) != 0;
 }
@@ -125,7 +125,7 @@ bool manager_running() {
 // the others), and back goes where it was; its size then is the
 // presenter's request.
 void cover_screen_ourselves() {
-  XWindowAttributes window;
+  XWindowAttributes window{};
   if (!guarded([&] { XGetWindowAttributes(g_wm.display, g_wm.window, &window); })) return;
   g_wm.own_full_screen = true;
   g_wm.windowed_x = window.x;
