@@ -316,6 +316,10 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
   // Kept in the window's own state for the manager to come.
   EXPECT_TRUE(wait_state(window(), "FULLSCREEN", true));
   ASSERT_TRUE(x().start_window_manager()) << x().error();
+  // Without a manager the window covered the screen itself: the size says
+  // nothing of the manager, which must have taken the window on before the
+  // keys that go through it.
+  ASSERT_TRUE(x().wait_managed(window(), kPatienceMs));
   g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
   EXPECT_TRUE(full_screen_size(g)) << size_text(g);
   for (int n = 0; n < 4; ++n) alt_enter();
