@@ -43,6 +43,10 @@ struct ManagerHook {
   bool state_changed = false;
   bool reparented = false;
   Window parent = None;
+  // Full screen that the program made itself, with no manager running: the
+  // window moved and sized over the screen, and where it was before.
+  bool own_full_screen = false;
+  int windowed_x = 0, windowed_y = 0;
 };
 
 ManagerHook g_wm;
@@ -98,20 +102,46 @@ std::vector<Atom> window_states() {
   return states;
 }
 
-bool has(const std::vector<Atom>& states, Atom a) {
-  return std::find(states.begin(), states.end(), a) != states.end();
-}
-
 void read_window_state(Runtime& rt) {
   std::vector<Atom> states;
   if (!guarded([&] { states = window_states(); })) return;
-  WindowManagerState wm;
-  wm.maximised = has(states, g_wm.maximised_vert) || has(states, g_wm.maximised_horz);
-  wm.full_screen = has(states, g_wm.full_screen);
-  follow_window_manager_state(rt.present, wm);
+  const std::vector<unsigned long> words(states.begin(), states.end());
+  follow_window_manager_state(
+      rt.present, window_manager_state(words, {g_wm.full_screen, g_wm.maximised_vert,
+                                               g_wm.maximised_horz}));
 }
 
 bool managed() { return g_wm.parent != None && g_wm.parent != g_wm.root; }
+
+// Whether a window manager runs: one that does redirects the requests on the
+// root window's children to itself.
+bool manager_running() {
+  XWindowAttributes root{};
+  return XGetWindowAttributes(g_wm.display, g_wm.root, &root) != 0 &&
+         (root.all_event_masks & SubstructureRedirectMask) != 0;
+}
+
+// With no manager to ask, the window covers the screen itself (raised over
+// the others), and back goes where it was; its size then is the
+// presenter's request.
+void cover_screen_ourselves() {
+  XWindowAttributes window{};
+  if (!guarded([&] { XGetWindowAttributes(g_wm.display, g_wm.window, &window); })) return;
+  g_wm.own_full_screen = true;
+  g_wm.windowed_x = window.x;
+  g_wm.windowed_y = window.y;
+  const int screen = DefaultScreen(g_wm.display);
+  guarded([&] {
+    XMoveResizeWindow(g_wm.display, g_wm.window, -window.border_width, -window.border_width,
+                      static_cast<unsigned>(DisplayWidth(g_wm.display, screen)),
+                      static_cast<unsigned>(DisplayHeight(g_wm.display, screen)));
+    XRaiseWindow(g_wm.display, g_wm.window);
+  });
+}
+
+void uncover_screen_ourselves() {
+  guarded([&] { XMoveWindow(g_wm.display, g_wm.window, g_wm.windowed_x, g_wm.windowed_y); });
+}
 
 void send_state_message(bool on) {
   XEvent e{};
@@ -143,6 +173,19 @@ void write_own_state(bool on) {
 }
 
 }  // namespace
+
+WindowManagerState window_manager_state(const std::vector<unsigned long>& states,
+                                        const WindowStateAtoms& atoms) {
+  auto has_state = [&](unsigned long a) {
+    return std::find(states.begin(), states.end(), a) != states.end();
+  };
+  WindowManagerState wm;
+  // Maximised in one direction (a manager's vertical or horizontal maximise)
+  // or both: the manager gives the size either way.
+  wm.maximised = has_state(atoms.maximised_vert) || has_state(atoms.maximised_horz);
+  wm.full_screen = has_state(atoms.full_screen);
+  return wm;
+}
 
 void install_window_manager_hook(Runtime& rt, Display* display) {
   g_wm.rt = &rt;
@@ -180,8 +223,10 @@ void follow_window_manager(Runtime& rt) {
     g_wm.reparented = false;
     // A manager that has just taken the window on (at the start, or back
     // after it went away) may hold another idea of full screen than the
-    // program: tell it the program's.
+    // program: tell it the program's. Full screen the program made itself
+    // is the manager's from now on.
     if (managed()) {
+      g_wm.own_full_screen = false;
       const bool full = rt.present.full_screen_mode.load(std::memory_order_relaxed) !=
                         FullScreenMode::Windowed;
       send_state_message(full);
@@ -206,7 +251,17 @@ void request_full_screen(bool on) {
   // A manager that does not reparent takes the message; with none running
   // it reaches nobody, and the window's own state waits for the next one.
   send_state_message(on);
-  if (!managed()) write_own_state(on);
+  if (!managed()) {
+    write_own_state(on);
+    // With none running the program moves and sizes the window itself.
+    if (on && !manager_running()) {
+      cover_screen_ourselves();
+    } else if (!on && g_wm.own_full_screen) {
+      // A manager started since takes the window where it likes.
+      if (!manager_running()) uncover_screen_ourselves();
+      g_wm.own_full_screen = false;
+    }
+  }
   XFlush(g_wm.display);
 }
 

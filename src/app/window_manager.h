@@ -6,11 +6,24 @@
 // wires it up, the presenter calls it.
 #pragma once
 
+#include <vector>
+
+#include "screen/presenting.h"
+
 typedef struct _XDisplay Display;
 
 namespace ws {
 
 struct Runtime;
+
+// The atoms of the states in _NET_WM_STATE that the presenter follows.
+struct WindowStateAtoms {
+  unsigned long full_screen = 0, maximised_vert = 0, maximised_horz = 0;
+};
+// The manager's view of the window from the atoms of its _NET_WM_STATE:
+// maximised in either direction or both, full screen.
+WindowManagerState window_manager_state(const std::vector<unsigned long>& states,
+                                        const WindowStateAtoms& atoms);
 
 // Hooks the conversion of PropertyNotify and ReparentNotify events on the
 // window library's connection (after the previous converter, which they

@@ -98,6 +98,9 @@ void end_overdue_answer(PresentState& ps, int64_t now_ms) {
   if (!ps.window_adjusted || now_ms - ps.asked_at_ms < kAnswerFlightMs) return;
   ps.window_adjusted = false;
   if (ps.window_w == ps.asked_w && ps.window_h == ps.asked_h) return;
+  // A user's newer size overtook the answer: it is no refusal, and that
+  // size waits for its own answer.
+  if (ps.answer_deferred && ps.answer_overtaken) return;
   ps.refused_w = ps.asked_w;
   ps.refused_h = ps.asked_h;
   ps.kept_w = ps.window_w;
@@ -168,9 +171,14 @@ std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
   const bool size_changed = fw != ps.previous_frame_w || fh != ps.previous_frame_h;
   ps.previous_frame_w = fw;
   ps.previous_frame_h = fh;
+  // The size to answer: the user's newest, also where an older answer
+  // applied after it has changed the window since.
+  const bool overtaken = ps.answer_deferred && ps.answer_overtaken;
+  const int32_t ww = overtaken ? ps.newer_w : ps.window_w;
+  const int32_t wh = overtaken ? ps.newer_h : ps.window_h;
   // This is the answer to the size at hand, whether it asks for anything.
   ps.answer_deferred = false;
-  const int32_t ww = ps.window_w, wh = ps.window_h;
+  ps.answer_overtaken = false;
   if (fw <= 0 || fh <= 0 || ww <= 0 || wh <= 0) return std::nullopt;
   // Maximised or full screen, the manager gives the size and keeps it: the
   // page is stretched into it.
@@ -198,6 +206,8 @@ std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
     }
   }
   if ((fw != ww || fh != wh) && (snap_back || size_changed)) return ask_for(ps, WindowSize{fw, fh});
+  // The user's size needs no answer of its own: it is asked for as it was set.
+  if (overtaken) return ask_for(ps, WindowSize{ww, wh});
   return std::nullopt;
 }
 
@@ -282,6 +292,10 @@ void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t
     }
     ps.answer_deferred = true;
     ps.last_report_ms = now_ms;
+    // In flight, the older answer may still be applied after this size.
+    ps.answer_overtaken = ps.window_adjusted;
+    ps.newer_w = width;
+    ps.newer_h = height;
   }
   if (!ps.answer_deferred) {
     ps.previous_window_w = ps.window_w;

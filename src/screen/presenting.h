@@ -55,6 +55,12 @@ struct PresentState {
   // presenter answers it.
   bool answer_deferred = false;
   int64_t last_report_ms = 0;
+  // The newest size the user set arrived while an answer was in flight: the
+  // manager may apply that older answer after it. Then the deferred answer
+  // is to newer_w x newer_h, whatever size the window reports meanwhile.
+  // Set (or cleared, by a report outside a flight) by record_window_size.
+  bool answer_overtaken = false;
+  int32_t newer_w = 0, newer_h = 0;
   // The window's state as the window manager shows it (_NET_WM_STATE), set by
   // follow_window_manager_state from the window side after each round of
   // events. While maximised the manager gives the size; full screen also.
@@ -118,7 +124,9 @@ struct WindowSize {
 
 // The window's answer to the frame of fw x fh in its current size: the
 // client size to ask for, if any. Updates previous_frame_size,
-// requested_aspect and window_adjusted (asked_w, asked_h). Asks for nothing
+// requested_aspect and window_adjusted (asked_w, asked_h). A user's size that
+// overtook an answer in flight is answered as the user set it, measured from
+// the size before it, whatever the older answer did to the window. Asks for nothing
 // while the manager gives the size (maximised or full screen), for a size
 // within one pixel of the window's own, and for the size the manager has just
 // refused while the window still has the size it kept instead.

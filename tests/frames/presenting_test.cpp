@@ -339,8 +339,13 @@ TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
       {"a drag of the corner: answered once the button is let go, not during it",
        0, false, {{0, 700, 500}, {30, 780, 560}, {60, 860, 600}, {90, 900, 620}}, 600,
        {{900, 674}}, {900, 674}},
-      {"a user's size while an answer is in flight, granted after it: no second answer",
-       0, false, {{0, 800, 480}, {125, 900, 500}}, 0, {{800, 599}}, {800, 599}},
+      {"a user's size while an answer is in flight, granted after it: answered after the "
+       "flight, from the user's size",
+       0, false, {{0, 800, 480}, {125, 900, 500}}, 0, {{800, 599}, {900, 674}}, {900, 674}},
+      {"a much larger size just before the answer to a small one is granted: the larger wins",
+       0, false, {{0, 322, 276}, {120, 965, 804}}, 0, {{322, 241}, {965, 723}}, {965, 723}},
+      {"a size of the page's aspect while an answer is in flight: asked for as it was set",
+       0, false, {{0, 800, 480}, {125, 1024, 768}}, 0, {{800, 599}, {1024, 768}}, {1024, 768}},
       {"a size the manager keeps without a word: asked once, then accepted",
        kAlways, false, {{0, 1276, 984}}, 0, {{1276, 956}}, {1276, 984}},
       {"a user's size long after a refused answer: answered from the size kept",
@@ -380,6 +385,35 @@ TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
     EXPECT_EQ(w.size(), c.final_size) << c.what;
     EXPECT_FALSE(w.p.due()) << c.what << ": idle once settled";
   }
+}
+
+// A size the manager refuses (a tile) is not asked for again while the
+// window keeps the size the manager kept, however often the presenter looks
+// at the size; a size the manager grants later is answered again.
+TEST(WindowAnswers, ARefusedSizeIsAskedForOnceWhileTheWindowKeepsTheManagersSize) {
+  ManagedWindow w;
+  // Unscaled with snap-back: every presentation wants the page's size back.
+  w.p.rt.window.scaling_mode.store(ScalingMode::Own);
+  w.p.rt.window.window_snap_back.store(true);
+  w.manager_keeps_size = true;
+  w.report({1276, 984});
+  w.run_for(1000);
+  for (int n = 0; n < 5; ++n) {
+    w.p.h.page().set_pixel(n, 0, 1 + n);
+    w.p.build();
+    w.run_for(400);
+  }
+  std::vector<WindowSize> asked;
+  for (const auto& r : w.requests) asked.push_back(r.second);
+  EXPECT_EQ(asked, (std::vector<WindowSize>{{640, 480}}));
+  EXPECT_EQ(w.size(), (WindowSize{1276, 984}));
+  // The manager lets go (the tile becomes a floating window of another size).
+  w.manager_keeps_size = false;
+  w.report({1000, 700});
+  w.run_for(1000);
+  ASSERT_EQ(w.requests.size(), 2u);
+  EXPECT_EQ(w.requests.back().second, (WindowSize{640, 480}));
+  EXPECT_EQ(w.size(), (WindowSize{640, 480}));
 }
 
 TEST(WindowAnswers, AFullScreenRequestIsNotHeldBackByARefusedAnswer) {

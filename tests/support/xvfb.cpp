@@ -449,6 +449,12 @@ void XServer::stop_window_manager() {
     if (!check || XGetWindowAttributes(d, *check, &a) == 0) break;
     sleep_ms(20);
   }
+  // Its list of the windows it manages stays on the root: the next manager
+  // writes its own once it has taken them on (see wait_managed).
+  if (d != nullptr) {
+    XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False));
+    XSync(d, False);
+  }
 }
 
 bool XServer::start_window_manager() {
@@ -598,6 +604,31 @@ bool XServer::wait_mapped(WindowId w, int timeout_ms) {
     XWindowAttributes a;
     if (d != nullptr && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable) return true;
     sleep_ms(2);
+  } while (elapsed_ms(start) < timeout_ms);
+  return false;
+}
+
+bool XServer::wait_managed(WindowId w, int timeout_ms) {
+  const auto start = Clock::now();
+  do {
+    Display* d = connection();
+    if (d != nullptr) {
+      Atom type;
+      int format;
+      unsigned long count = 0, after;
+      unsigned char* data = nullptr;
+      bool listed = false;
+      if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False), 0,
+                             1024, False, XA_WINDOW, &type, &format, &count, &after,
+                             &data) == Success &&
+          data != nullptr && format == 32) {
+        const auto* windows = reinterpret_cast<const unsigned long*>(data);
+        listed = std::find(windows, windows + count, w) != windows + count;
+      }
+      if (data != nullptr) XFree(data);
+      if (listed) return true;
+    }
+    sleep_ms(5);
   } while (elapsed_ms(start) < timeout_ms);
   return false;
 }

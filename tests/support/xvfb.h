@@ -179,6 +179,10 @@ class XServer {
   // id; a program's message boxes are best told apart by title).
   std::optional<WindowId> wait_for_window_of(const Program& program, int timeout_ms);
   bool wait_mapped(WindowId w, int timeout_ms);
+  // Polls until a window manager has taken the window on (the root's
+  // _NET_CLIENT_LIST names it; stop_window_manager clears the list of the
+  // manager that went): after a manager's start, before keys that need it.
+  bool wait_managed(WindowId w, int timeout_ms);
   // The program's window once it is mapped and shows the 640 x 480 page.
   std::optional<WindowId> wait_for_page_window(const Program& program,
                                                int timeout_ms = kPatienceMs);

@@ -155,6 +155,64 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
   EXPECT_EQ(pattern_mismatches(*img), 0);
 }
 
+// With no window manager running (a kiosk session, or the manager gone) the
+// program covers the screen itself, and back gives the window where it was.
+TEST(FramesWindowWithoutManager, AltEnterCoversTheScreenAndBackPutsTheWindowWhereItWas) {
+  XServer x(false);
+  ASSERT_TRUE(x.ok()) << x.error();
+  // Found by its title: the window library sets no process id on the window
+  // without a manager.
+  Program p(x, kPageProbe, {}, {"PROBE_TITLE=no manager"});
+  const auto w = x.wait_for_window_titled("no manager", kPatienceMs);
+  ASSERT_TRUE(w && x.wait_mapped(*w, kPatienceMs)) << p.stderr_text();
+  ASSERT_TRUE(x.wait_client_size(*w, 640, 480, kPatienceMs));
+  // Placed off the screen's corner by the window library: onto it first.
+  ASSERT_TRUE(x.move(*w, 100, 80));
+  auto g = x.wait_geometry_settled(*w, 300, kPatienceMs);
+  ASSERT_TRUE(g);
+  const int at_x = g->x, at_y = g->y;
+  ASSERT_EQ(at_x, 100);
+  ASSERT_EQ(at_y, 80);
+  auto press = [&] { ASSERT_TRUE(x.send_keys_focused(*w, {"alt+Return"})); };
+
+  // Stretched and sharp over the whole screen.
+  press();
+  g = x.wait_client_size(*w, kScreenW, kScreenH, kPatienceMs);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, kScreenW);
+  EXPECT_EQ(g->height, kScreenH);
+  EXPECT_EQ(g->x, 0);
+  EXPECT_EQ(g->y, 0);
+  auto img = x.grab_until(*w, [](const RgbImage& i) {
+    return i.width == kScreenW && i.height == kScreenH && off_palette_pixels(i) == 0 &&
+           palette_index(i.at(0, 0)) == page_pattern(0, 0) &&
+           palette_index(i.at(kScreenW - 1, kScreenH - 1)) == page_pattern(639, 479);
+  });
+  ASSERT_TRUE(img) << "the page does not cover the screen";
+  // The rest of the cycle stays full screen; the fifth press gives the
+  // window back at the page's size, where it was.
+  for (int n = 0; n < 3; ++n) press();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  g = x.client_geometry(*w);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, kScreenW);
+  EXPECT_EQ(g->height, kScreenH);
+  press();
+  g = x.wait_client_size(*w, 640, 480, kPatienceMs);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->width, 640);
+  EXPECT_EQ(g->height, 480);
+  g = x.wait_geometry_settled(*w, 300, kPatienceMs);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->x, at_x);
+  EXPECT_EQ(g->y, at_y);
+  img = x.grab_until(*w, [](const RgbImage& i) {
+    return i.width == 640 && i.height == 480 && pattern_mismatches(i) == 0;
+  });
+  ASSERT_TRUE(img);
+  EXPECT_TRUE(p.running()) << p.stderr_text();
+}
+
 // Figures, not checks: run with --gtest_also_run_disabled_tests on a release
 // build. CPU time of the whole program over 10 s of an unchanged page, and
 // the time from a key press to the frame that shows its effect.

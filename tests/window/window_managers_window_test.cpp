@@ -146,6 +146,23 @@ TEST_P(FloatingManager, QuickResizesAndStormsSettleOnOneSizeThatStays) {
   }
 }
 
+// The window answers a user's size about 120 ms after its last report. A
+// newer size the user sets just before that answer reaches the manager wins
+// over it: at each gap around the answer's time the window ends at the
+// answer to the newer size.
+TEST_P(FloatingManager, TheNewestSizeTheUserSetWinsOverTheAnswerToTheOlderOne) {
+  const std::string id = std::to_string(window());
+  for (const char* gap : {"0.100", "0.106", "0.112", "0.118", "0.124", "0.130"}) {
+    ASSERT_TRUE(x().resize(window(), 640, 480));
+    ASSERT_TRUE(settled(x(), window()));
+    ASSERT_EQ(x().run({"xdotool", "windowsize", id, "322", "276", "sleep", gap, "windowsize", id,
+                       "965", "804"}),
+              0);
+    const auto end = settled(x(), window());
+    EXPECT_EQ(size_text(end), "965 x 723") << "newer size " << gap << " s after the older one";
+  }
+}
+
 // From the size the manager keeps (maximised, or the tile of a tiling
 // manager), Alt+Enter gives full screen, the cycle goes on, and leaving it
 // gives back what the manager allows.
@@ -299,6 +316,10 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
   // Kept in the window's own state for the manager to come.
   EXPECT_TRUE(wait_state(window(), "FULLSCREEN", true));
   ASSERT_TRUE(x().start_window_manager()) << x().error();
+  // Without a manager the window covered the screen itself: the size says
+  // nothing of the manager, which must have taken the window on before the
+  // keys that go through it.
+  ASSERT_TRUE(x().wait_managed(window(), kPatienceMs));
   g = x().wait_client_size(window(), kScreenW, kScreenH, kPatienceMs);
   EXPECT_TRUE(full_screen_size(g)) << size_text(g);
   for (int n = 0; n < 4; ++n) alt_enter();
