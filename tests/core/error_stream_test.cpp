@@ -165,9 +165,14 @@ TEST(LineWriter, FinishesACutLineBeforeTheNextAndDropsWhatComesMeanwhile) {
   Pipe p;
   LineWriter writer(p.write_end);
   const std::string long_line(6000, 'L');
-  EXPECT_TRUE(writer.write_line(long_line));
-  EXPECT_FALSE(writer.write_line("dropped"));
-  std::string seen = read_available(p.read_end);
+  std::string seen;
+  EXPECT_TRUE(returns_at_once(
+      [&] {
+        EXPECT_TRUE(writer.write_line(long_line));
+        EXPECT_FALSE(writer.write_line("dropped"));
+      },
+      [&] { seen = read_available(p.read_end); }));
+  seen += read_available(p.read_end);
   EXPECT_EQ(seen.size(), 4096u);
   EXPECT_TRUE(writer.write_line("next"));
   seen += read_available(p.read_end);
