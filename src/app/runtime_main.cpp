@@ -7,6 +7,7 @@
 #include "app/window.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
+#include "screen/error_stream.h"
 #include "screen/runtime.h"
 #include "screen/threads.h"
 
@@ -29,6 +30,9 @@ void frame_thread_entry(Runtime* rt) {
 }  // namespace
 
 void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
+  // Before anything opens a file or a connection: descriptors 0 to 2 taken,
+  // a reader of the standard streams that went away ends nothing.
+  prepare_standard_streams();
   // Several threads talk to X (the window, message boxes, the keyboard at start),
   // each on a connection of its own.
   XInitThreads();

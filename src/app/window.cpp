@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "app/event_loop.h"
 #include "app/presenter.h"
@@ -24,6 +25,7 @@
 #include "app/x11_hook.h"
 #include "app/x11_message_box.h"
 #include "app/key_callbacks.h"
+#include "screen/error_stream.h"
 #include "screen/runtime.h"
 
 namespace ws {
@@ -44,9 +46,13 @@ Runtime* g_rt = nullptr;
 // stderr and exit code 1, without running the process's teardown under the
 // other threads' feet.
 void on_library_error(const char* format, va_list args) {
-  std::fputs("winding-scheme: ", stderr);
-  std::vfprintf(stderr, format, args);
-  std::fputc('\n', stderr);
+  va_list measure;
+  va_copy(measure, args);
+  const int size = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  std::string text(static_cast<size_t>(std::max(size, 0)), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  write_error_line("winding-scheme: " + text);
   end_with_code_1();
 }
 
@@ -59,7 +65,9 @@ void on_library_error(const char* format, va_list args) {
   if (reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
-  std::fputs(line, stderr);
+  std::string_view text(line);
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  write_error_line(text);
   end_with_code_1();
 }
 
@@ -163,8 +171,8 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(640, 400);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
-    std::fputs("winding-scheme: the display offers no RGBA, double-buffered mode with a depth buffer\n",
-               stderr);
+    write_error_line(
+        "winding-scheme: the display offers no RGBA, double-buffered mode with a depth buffer");
     end_with_code_1();
   }
 

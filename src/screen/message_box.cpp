@@ -1,6 +1,6 @@
 #include "screen/message_box.h"
 
-#include <cstdio>
+#include "screen/error_stream.h"
 
 namespace ws {
 
@@ -9,8 +9,7 @@ BoxAnswer LoggingMessageBox::show(const std::string& caption,
   std::string flat = text;
   for (char& c : flat)
     if (c == '\n') c = ' ';
-  std::fprintf(stderr, "winding-scheme: %s: %s\n", caption.c_str(), flat.c_str());
-  std::fflush(stderr);
+  write_error_line("winding-scheme: " + caption + ": " + flat);
   if (inner_ == nullptr) return BoxAnswer::Unavailable;
   return inner_->show(caption, text, kind);
 }

@@ -19,7 +19,8 @@ class MessageBoxPresenter {
                          BoxKind kind) = 0;
 };
 
-// Writes the box to stderr, then shows it through the wrapped presenter (if
+// Writes the box to stderr (one line, dropped when it cannot be written at
+// once: see error_stream.h), then shows it through the wrapped presenter (if
 // any).
 class LoggingMessageBox final : public MessageBoxPresenter {
  public:

@@ -1,8 +1,9 @@
 #include "screen/threads.h"
 
-#include <cstdio>
 #include <exception>
+#include <string>
 
+#include "screen/error_stream.h"
 #include "screen/errors.h"
 #include "screen/frames.h"
 #include "screen/runtime.h"
@@ -17,7 +18,7 @@ void run_program(Runtime& rt, const std::function<void(Runtime&)>& procedure) {
   } catch (const std::exception& e) {
     // What failed, for whoever reads stderr; the box says what the user
     // needs to know.
-    std::fprintf(stderr, "program thread: %s\n", e.what());
+    write_error_line(std::string("program thread: ") + e.what());
     report_critical_error(rt, kGeneralStorageFailure);
     return;
   }

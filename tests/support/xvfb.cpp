@@ -64,10 +64,12 @@ std::vector<std::string> make_environment(const std::string& display,
   return env;
 }
 
-// fork/exec with standard output and error sent to files (or /dev/null). The
-// child dies with the process that started it.
+// fork/exec with standard output and error sent to files (or /dev/null;
+// error to err_fd instead when that is given), and the descriptors in closed
+// closed. The child dies with the process that started it.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const std::string& out_path, const std::string& err_path) {
+            const std::string& out_path, const std::string& err_path, int err_fd = -1,
+            const std::vector<int>& closed = {}) {
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -75,8 +77,9 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   envp.push_back(nullptr);
   const int out = open(out_path.empty() ? "/dev/null" : out_path.c_str(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int err = open(err_path.empty() ? "/dev/null" : err_path.c_str(),
-                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = err_fd >= 0 ? err_fd
+                              : open(err_path.empty() ? "/dev/null" : err_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   const pid_t parent = getpid();
   const pid_t pid = fork();
@@ -86,12 +89,13 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (const int fd : closed) close(fd);
     setpgid(0, 0);
     execvpe(args[0], args.data(), envp.data());
     _exit(127);
   }
   close(out);
-  close(err);
+  if (err != err_fd) close(err);
   close(in);
   return pid;
 }
@@ -257,18 +261,36 @@ std::optional<RgbImage> decode_xwd(const std::string& bytes) {
 // ---------------------------------------------------------------- Program
 
 Program::Program(const XServer& server, const std::string& path, std::vector<std::string> args,
-                 std::vector<std::string> extra_env, std::optional<std::string> display_override) {
+                 std::vector<std::string> extra_env, std::optional<std::string> display_override,
+                 StandardStreams streams) {
   static int counter = 0;
   const std::string base = server.work_dir() + "/program" + std::to_string(++counter);
   out_path_ = base + ".out";
-  err_path_ = base + ".err";
+  int err_write = -1;
+  if (streams.error == ErrorStream::File) {
+    err_path_ = base + ".err";
+  } else {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return;
+    err_write = ends[1];
+    if (streams.error == ErrorStream::SmallUnreadPipe) {
+      fcntl(ends[0], F_SETPIPE_SZ, 4096);
+      err_pipe_ = ends[0];
+    } else {
+      close(ends[0]);  // no reader from the start
+    }
+  }
   args.insert(args.begin(), path);
   start_ = Clock::now();
   pid_ = spawn(args, make_environment(display_override.value_or(server.display()), extra_env),
-               out_path_, err_path_);
+               out_path_, err_path_, err_write, streams.closed);
+  if (err_write >= 0) close(err_write);
 }
 
-Program::~Program() { kill(); }
+Program::~Program() {
+  kill();
+  if (err_pipe_ >= 0) close(err_pipe_);
+}
 
 std::optional<int> Program::wait_exit(int timeout_ms) {
   if (exit_code_ || pid_ <= 0) return exit_code_;
@@ -287,7 +309,16 @@ void Program::kill() {
 }
 
 std::string Program::stdout_text() const { return read_file(out_path_); }
-std::string Program::stderr_text() const { return read_file(err_path_); }
+std::string Program::stderr_text() const {
+  if (err_pipe_ < 0) return err_path_.empty() ? std::string() : read_file(err_path_);
+  if (!exit_code_) return {};
+  // The program is gone: what its pipe holds is all there is.
+  fcntl(err_pipe_, F_SETFL, fcntl(err_pipe_, F_GETFL) | O_NONBLOCK);
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(err_pipe_, buffer, sizeof buffer)) > 0) err_pipe_text_.append(buffer, n);
+  return err_pipe_text_;
+}
 
 size_t Program::stdout_mark() const {
   const std::string out = stdout_text();

@@ -96,6 +96,21 @@ const char* window_manager_name(WindowManager wm);
 // The manager's name in test names and messages.
 inline void PrintTo(WindowManager wm, std::ostream* os) { *os << window_manager_name(wm); }
 
+// Where a Program's standard error goes.
+enum class ErrorStream {
+  File,             // a file: stderr_text() reads it
+  PipeReaderGone,   // a pipe whose read end is closed before the program starts
+  SmallUnreadPipe,  // a pipe of 4096 bytes that nobody reads while the program runs
+};
+
+// How a Program's standard streams are set up. By default standard input is
+// /dev/null and output and error go to files.
+struct StandardStreams {
+  // Of 0, 1 and 2: closed when the program starts (as `exec 2>&-` does).
+  std::vector<int> closed;
+  ErrorStream error = ErrorStream::File;
+};
+
 // A program started on an XServer (fork/exec, DISPLAY set), its standard
 // output and error captured. Killed (SIGKILL) in the destructor if it still
 // runs.
@@ -105,7 +120,8 @@ class Program {
   // environment. display_override replaces DISPLAY (e.g. ":999").
   Program(const XServer& server, const std::string& path, std::vector<std::string> args = {},
           std::vector<std::string> extra_env = {},
-          std::optional<std::string> display_override = std::nullopt);
+          std::optional<std::string> display_override = std::nullopt,
+          StandardStreams streams = {});
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -123,6 +139,9 @@ class Program {
   void kill();
 
   std::string stdout_text() const;
+  // Standard error: the file's text; with ErrorStream::SmallUnreadPipe, what
+  // the pipe holds, read only once wait_exit has seen the end (so that no
+  // room is made while the program runs); empty otherwise.
   std::string stderr_text() const;
   // The length of standard output up to its last complete line: a mark for
   // has_line and wait_for_line to look only at what comes after it.
@@ -138,6 +157,8 @@ class Program {
   std::optional<int> exit_code_;
   std::chrono::steady_clock::time_point start_, exit_time_;
   std::string out_path_, err_path_;
+  int err_pipe_ = -1;  // the read end of a SmallUnreadPipe
+  mutable std::string err_pipe_text_;
 };
 
 class XServer {
