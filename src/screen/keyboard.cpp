@@ -87,7 +87,8 @@ constexpr Table make_key_code_table() {
   set_row(t, 30, 0x07, 0x1E, 0x1E, 0x1E, 0);
   set_row(t, 31, 0x0C, 0x1F, 0x1F, 0x1F, 0);
 
-  // Function and cursor keys: scan codes plain, with Shift, Ctrl and Alt.
+  // Function and cursor keys: the key, then its scan codes with Shift, Ctrl
+  // and Alt.
   for (int i = 0; i < 10; ++i) set_special(t, kKeyF1 + extended(i), 0x54 + i, 0x5E + i, 0x68 + i);
   set_special(t, kKeyF11, 0x85, 0x89, 0x8B);
   set_special(t, kKeyF12, 0x86, 0x8A, 0x8C);
