@@ -2,6 +2,7 @@
 
 #include <GL/freeglut.h>
 
+#include "screen/key_codes.h"
 #include "screen/keyboard.h"
 
 namespace ws {
@@ -12,29 +13,29 @@ namespace ws {
 int32_t character_code(unsigned char character, int modifiers) {
   int32_t c = character;
   if ((modifiers & GLUT_ACTIVE_CTRL) != 0) {
-    if (c == 10)
-      c = 13;
-    else if (c >= 1 && c <= 26)
-      c += (modifiers & GLUT_ACTIVE_SHIFT) != 0 ? 64 : 96;
+    if (c == kLinefeed)
+      c = kEnter;
+    else if (c >= kCtrlA && c <= kCtrlZ)
+      c += (modifiers & GLUT_ACTIVE_SHIFT) != 0 ? 'A' - kCtrlA : 'a' - kCtrlA;
   }
-  return c == 127 ? kKeyDelete : c;
+  return c == kDeleteCharacter ? int32_t{kKeyDelete} : c;
 }
 
 int32_t special_code(int library_key) {
   if (library_key >= GLUT_KEY_F1 && library_key <= GLUT_KEY_F10)
-    return (0x3B + library_key - GLUT_KEY_F1) << 8;
+    return kKeyF1 + special_key_code(static_cast<uint8_t>(library_key - GLUT_KEY_F1));
   switch (library_key) {
-    case GLUT_KEY_F11: return 0x8500;
-    case GLUT_KEY_F12: return 0x8600;
-    case GLUT_KEY_LEFT: return 0x4B00;
-    case GLUT_KEY_UP: return 0x4800;
-    case GLUT_KEY_RIGHT: return 0x4D00;
-    case GLUT_KEY_DOWN: return 0x5000;
-    case GLUT_KEY_PAGE_UP: return 0x4900;
-    case GLUT_KEY_PAGE_DOWN: return 0x5100;
-    case GLUT_KEY_HOME: return 0x4700;
-    case GLUT_KEY_END: return 0x4F00;
-    case GLUT_KEY_INSERT: return 0x5200;
+    case GLUT_KEY_F11: return kKeyF11;
+    case GLUT_KEY_F12: return kKeyF12;
+    case GLUT_KEY_LEFT: return kKeyLeft;
+    case GLUT_KEY_UP: return kKeyUp;
+    case GLUT_KEY_RIGHT: return kKeyRight;
+    case GLUT_KEY_DOWN: return kKeyDown;
+    case GLUT_KEY_PAGE_UP: return kKeyPageUp;
+    case GLUT_KEY_PAGE_DOWN: return kKeyPageDown;
+    case GLUT_KEY_HOME: return kKeyHome;
+    case GLUT_KEY_END: return kKeyEnd;
+    case GLUT_KEY_INSERT: return kKeyInsert;
     // The keypad's Delete with Num Lock off, which X delivers without a
     // character: the same key as the character 127.
     case GLUT_KEY_DELETE: return kKeyDelete;

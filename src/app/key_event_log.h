@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,10 +33,24 @@ class KeyEventLog {
   // A notice: acted upon in order with the key events around it.
   void record(const KeyboardNotice& notice) { entries_.push_back(Entry{notice, {}, false}); }
 
-  // Whether a key event must be held back (recorded) rather than left to the
-  // window library: only while something recorded before it waits.
+  // Sorts one key event of a read, as it arrives: a key that is a notice of
+  // its own (Pause or Break: notice holds it) is recorded; any other key
+  // event is held back while something recorded before it waits, so that it
+  // is handled after that. True when the log took the event, which the
+  // window library must then not see; false when it goes to the window
+  // library at once.
+  bool take_key_event(const std::optional<KeyboardNotice>& notice, const Event& event) {
+    if (notice) {
+      record(*notice);
+      return true;
+    }
+    if (!holding()) return false;
+    entries_.push_back(Entry{{}, event, true});
+    return true;
+  }
+
+  // Whether something recorded waits, so that key events are held back.
   bool holding() const { return !entries_.empty(); }
-  void hold_back(const Event& event) { entries_.push_back(Entry{{}, event, true}); }
 
   // Takes the entries oldest first: act(notice) for each notice, and
   // hand_back(events) for each run of held-back key events, which the window

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <optional>
 
 #include "app/key_event_log.h"
 #include "app/lock_keys.h"
@@ -62,11 +63,11 @@ KeyboardNotice lock_notice(unsigned locked_mods) {
   return n;
 }
 
-// True when the key event is Pause or Break (recorded, to be dropped).
-bool take_pause_or_break(const XKeyEvent& key, bool press) {
+// The notice of a Pause or Break key event; none for any other key.
+std::optional<KeyboardNotice> pause_or_break(const XKeyEvent& key, bool press) {
   const bool on_pause = key.keycode == g_hook.pause_keycode;
   const bool on_break = key.keycode == g_hook.break_keycode && !on_pause;
-  if (!on_pause && !on_break) return false;
+  if (!on_pause && !on_break) return std::nullopt;
   int32_t& down = on_pause ? g_hook.pause_keycode_down : g_hook.break_keycode_down;
   // Break is its own key, or the Pause key with Ctrl held.
   int32_t code = on_break || (key.state & ControlMask) != 0 ? kKeyBreak : kKeyPause;
@@ -76,8 +77,7 @@ bool take_pause_or_break(const XKeyEvent& key, bool press) {
     code = down;
     down = 0;
   }
-  g_hook.log.record({press ? KeyboardNotice::Kind::Press : KeyboardNotice::Kind::Release, code});
-  return true;
+  return KeyboardNotice{press ? KeyboardNotice::Kind::Press : KeyboardNotice::Kind::Release, code};
 }
 
 Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
@@ -95,12 +95,10 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
       break;
     case KeyPress:
     case KeyRelease:
-      if (take_pause_or_break(event->xkey, event->type == KeyPress)) return False;
-      // A key behind a recorded one waits for it.
-      if (g_hook.log.holding()) {
-        g_hook.log.hold_back(*event);
+      // Pause and Break are recorded, a key behind a recorded one waits for
+      // it: either is dropped here.
+      if (g_hook.log.take_key_event(pause_or_break(event->xkey, event->type == KeyPress), *event))
         return False;
-      }
       break;
     case DestroyNotify:
       // The window library ignores it and would go on as if the window

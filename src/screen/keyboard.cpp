@@ -10,7 +10,7 @@ namespace {
 
 using Table = std::array<KeyCodeRow, 528>;
 
-constexpr int32_t extended(int scan) { return scan << 8; }
+constexpr int32_t extended(int scan) { return special_key_code(static_cast<uint8_t>(scan)); }
 
 constexpr void set_row(Table& t, int row, int scan, int32_t plain, int32_t shift, int32_t ctrl,
                        int32_t alt) {
@@ -27,13 +27,16 @@ constexpr void set_character(Table& t, int row, int scan, int32_t ctrl, int32_t 
   set_row(t, row, scan, row, row, ctrl, alt);
 }
 
-constexpr void set_special(Table& t, int scan, int plain, int shift, int ctrl, int alt) {
-  set_row(t, 256 + scan, scan, extended(plain), extended(shift), extended(ctrl), extended(alt));
+// A function or cursor key: alone it gives its own key code; with Shift, Ctrl
+// and Alt the key codes of the scan codes given.
+constexpr void set_special(Table& t, int32_t key, int shift, int ctrl, int alt) {
+  const int scan = scan_code_of(key);
+  set_row(t, 256 + scan, scan, key, extended(shift), extended(ctrl), extended(alt));
 }
 
 constexpr Table make_key_code_table() {
   Table t{};
-  for (int row = 0; row < 512; ++row) t[row][kColBase] = row < 256 ? row : (row - 256) << 8;
+  for (int row = 0; row < 512; ++row) t[row][kColBase] = row < 256 ? row : extended(row - 256);
 
   // Letters in alphabetical order, with the scan codes of their keys.
   constexpr int kLetterScan[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17,
@@ -41,8 +44,8 @@ constexpr Table make_key_code_table() {
                                    0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
   for (int i = 0; i < 26; ++i) {
     const int scan = kLetterScan[i];
-    set_character(t, 'a' + i, scan, i + 1, extended(scan));
-    set_character(t, 'A' + i, scan, i + 1, extended(scan));
+    set_character(t, 'a' + i, scan, kCtrlA + i, extended(scan));
+    set_character(t, 'A' + i, scan, kCtrlA + i, extended(scan));
   }
 
   // The other printable keys: both characters of a key, its scan code, and
@@ -71,33 +74,34 @@ constexpr Table make_key_code_table() {
   }
 
   set_row(t, ' ', 0x39, 0x20, 0x20, 0x20, 0);
-  set_row(t, 13, 0x1C, 0x0D, 0x0D, 0x0A, 0);  // Enter
-  set_row(t, 8, 0x0E, 0x08, 0x08, 0x7F, extended(0x0E));  // Backspace
-  set_row(t, 9, 0x0F, 0x09, extended(0x0F), extended(0x94), 0);  // Tab
-  set_row(t, 27, 0x01, 0x1B, 0x1B, 0x1B, 0);  // Esc
+  set_row(t, kEnter, 0x1C, kEnter, kEnter, kLinefeed, 0);
+  set_row(t, kBackspace, 0x0E, kBackspace, kBackspace, kDeleteCharacter, extended(0x0E));
+  set_row(t, kTab, 0x0F, kTab, extended(0x0F), extended(0x94), 0);
+  set_row(t, kEscape, 0x01, kEscape, kEscape, kEscape, 0);
   // Control characters that X delivers without the Ctrl conversion to a
-  // letter: Linefeed (10) is Ctrl+Enter; 28..31 come from Ctrl with \ ] 6 -
+  // letter: Linefeed is Ctrl+Enter; 28..31 come from Ctrl with \ ] 6 -
   // (and Ctrl+4..7 on X) and give what those keys give with Ctrl.
-  set_row(t, 10, 0x1C, 0x0A, 0x0A, 0x0A, 0);
+  set_row(t, kLinefeed, 0x1C, kLinefeed, kLinefeed, kLinefeed, 0);
   set_row(t, 28, 0x2B, 0x1C, 0x1C, 0x1C, 0);
   set_row(t, 29, 0x1B, 0x1D, 0x1D, 0x1D, 0);
   set_row(t, 30, 0x07, 0x1E, 0x1E, 0x1E, 0);
   set_row(t, 31, 0x0C, 0x1F, 0x1F, 0x1F, 0);
 
-  // Function and cursor keys: scan codes plain, with Shift, Ctrl and Alt.
-  for (int i = 0; i < 10; ++i) set_special(t, 0x3B + i, 0x3B + i, 0x54 + i, 0x5E + i, 0x68 + i);
-  set_special(t, 0x85, 0x85, 0x85, 0x89, 0x8B);  // F11
-  set_special(t, 0x86, 0x86, 0x86, 0x8A, 0x8C);  // F12
-  set_special(t, 0x47, 0x47, 0x47, 0x77, 0x97);  // Home
-  set_special(t, 0x48, 0x48, 0x48, 0x8D, 0x98);  // Up
-  set_special(t, 0x49, 0x49, 0x49, 0x84, 0x99);  // Page Up
-  set_special(t, 0x4B, 0x4B, 0x4B, 0x73, 0x9B);  // Left
-  set_special(t, 0x4D, 0x4D, 0x4D, 0x74, 0x9D);  // Right
-  set_special(t, 0x4F, 0x4F, 0x4F, 0x75, 0x9F);  // End
-  set_special(t, 0x50, 0x50, 0x50, 0x91, 0xA0);  // Down
-  set_special(t, 0x51, 0x51, 0x51, 0x76, 0xA1);  // Page Down
-  set_special(t, 0x52, 0x52, 0x52, 0x92, 0xA2);  // Insert
-  set_special(t, 0x53, 0x53, 0x53, 0x93, 0xA3);  // Delete
+  // Function and cursor keys: the key, then its scan codes with Shift, Ctrl
+  // and Alt.
+  for (int i = 0; i < 10; ++i) set_special(t, kKeyF1 + extended(i), 0x54 + i, 0x5E + i, 0x68 + i);
+  set_special(t, kKeyF11, 0x85, 0x89, 0x8B);
+  set_special(t, kKeyF12, 0x86, 0x8A, 0x8C);
+  set_special(t, kKeyHome, 0x47, 0x77, 0x97);
+  set_special(t, kKeyUp, 0x48, 0x8D, 0x98);
+  set_special(t, kKeyPageUp, 0x49, 0x84, 0x99);
+  set_special(t, kKeyLeft, 0x4B, 0x73, 0x9B);
+  set_special(t, kKeyRight, 0x4D, 0x74, 0x9D);
+  set_special(t, kKeyEnd, 0x4F, 0x75, 0x9F);
+  set_special(t, kKeyDown, 0x50, 0x91, 0xA0);
+  set_special(t, kKeyPageDown, 0x51, 0x76, 0xA1);
+  set_special(t, kKeyInsert, 0x52, 0x92, 0xA2);
+  set_special(t, kKeyDelete, 0x53, 0x93, 0xA3);
   // The keypad rows stay empty: the window library delivers keypad keys as
   // characters or as the cursor keys above.
   return t;
@@ -106,7 +110,7 @@ constexpr Table make_key_code_table() {
 // The pair a table code stands for, read from a row.
 std::optional<KeyPair> pair_from(const KeyCodeRow& row, int32_t code) {
   if (code == 0) return std::nullopt;
-  if ((code & 0xFF) == 0 && code <= 0xFF00) return KeyPair{0, static_cast<uint8_t>(code >> 8)};
+  if ((code & 0xFF) == 0 && code <= 0xFF00) return KeyPair{0, scan_code_of(code)};
   return KeyPair{static_cast<uint8_t>(code), static_cast<uint8_t>(row[kColScan])};
 }
 
@@ -124,9 +128,9 @@ std::optional<KeyPair> translate(int32_t code, const HeldKeys& held) {
     return pair_from(row, row[column_for(held)]);
   }
   if (code >= 256 && code <= 0xFFFF) {
-    const int scan = code >> 8;
+    const uint8_t scan = scan_code_of(code);
     const KeyCodeRow& row = key_code_table[256 + scan];
-    if (row[kColPlain] == 0) return KeyPair{0, static_cast<uint8_t>(scan)};
+    if (row[kColPlain] == 0) return KeyPair{0, scan};
     return pair_from(row, row[column_for(held)]);
   }
   return std::nullopt;  // named codes queue nothing
@@ -153,7 +157,7 @@ void Keyboard::press(int32_t code) {
     state_.pause_requested.fetch_and(static_cast<uint8_t>(~1u), std::memory_order_release);
     return;
   }
-  if (code == 13 && held_keys_.alt()) {
+  if (code == kEnter && held_keys_.alt()) {
     on_alt_enter_();
     return;
   }

@@ -2,10 +2,8 @@
 // down, and the key handling that turns each press into an action (Break,
 // Pause, resume, Alt+Enter) or a key in the ring.
 //
-// A key code is a character 1..255, a scan code * 256 for a function or
-// cursor key (F1 0x3B00, Delete 0x5300), or one of the named codes below. The
-// window side turns the window library's key events into key codes
-// (src/app/key_callbacks.h).
+// The key codes are named in key_codes.h. The window side turns the window
+// library's key events into key codes (src/app/key_callbacks.h).
 #pragma once
 
 #include <array>
@@ -14,30 +12,13 @@
 #include <functional>
 #include <mutex>
 
+#include "screen/key_codes.h"
 #include "screen/key_ring.h"
 #include "screen/run_state.h"
 
 namespace ws {
 
 struct KeyboardAtStart;
-
-// Named key codes, above 65535.
-enum NamedKey : int32_t {
-  kKeyLeftShift = 0x10001,
-  kKeyRightShift,
-  kKeyLeftCtrl,
-  kKeyRightCtrl,
-  kKeyLeftAlt,
-  kKeyRightAlt,
-  kKeyCapsLock,
-  kKeyNumLock,
-  kKeyScrollLock,
-  kKeyPause,
-  kKeyBreak,
-};
-
-// The Delete key (character 127 arrives as this code).
-constexpr int32_t kKeyDelete = 0x5300;
 
 // The set of key codes that are down: one bit per character or special code
 // and per named code, so that pressing and releasing never allocates. Codes

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "screen/errors.h"
+#include "screen/key_codes.h"
 #include "screen/key_poll.h"
 #include "screen/number_check.h"
 #include "screen/runtime.h"
@@ -18,10 +19,6 @@ namespace {
 
 constexpr int64_t kPollMs = 10;
 constexpr int kTabWidth = 8;
-
-constexpr uint8_t kEnter = 13, kBackspace = 8, kTab = 9, kBell = 7;
-
-bool is_ignored(uint8_t key) { return (key >= 10 && key <= 12) || (key >= 28 && key <= 31); }
 
 // Printing goes to another page for as long as this lives.
 class WritePageRedirect {
@@ -93,7 +90,8 @@ class NumberEditor {
         break;
       }
       default:
-        if (is_ignored(key) || length_ == kMaxTypedText) break;
+        // Keys that would print nothing are not typed.
+        if (is_silent_control(key) || length_ == kMaxTypedText) break;
         typed_[length_++] = static_cast<char>(key);
         print_string(rt_, typed().substr(length_ - 1), 0);
         break;

@@ -4,6 +4,7 @@
 
 #include "screen/errors.h"
 #include "screen/font.h"
+#include "screen/key_codes.h"
 #include "screen/number_text.h"
 #include "screen/runtime.h"
 
@@ -32,9 +33,6 @@ constexpr std::array<uint64_t, 256> kRowMasks = [] {
 uint64_t repeated_colour(const ScreenPage& page, uint32_t colour) {
   return (colour & page.colour_mask & 0xFF) * 0x0101010101010101ULL;
 }
-
-// Bytes that draw nothing and do not move the cursor.
-bool is_control(uint8_t c) { return (c >= 9 && c <= 13) || (c >= 28 && c <= 31); }
 
 }  // namespace
 
@@ -106,11 +104,11 @@ void print_string(Runtime& rt, std::string_view text, int line_end) {
   for (size_t i = 0; i < text.size(); ++i) {
     wrapped = false;
     const auto c = static_cast<uint8_t>(text[i]);
-    if (c == 7) {
+    if (c == kBell) {
       rt.clock.sleep_ms(kBellMs);
       continue;
     }
-    if (is_control(c)) continue;
+    if (is_silent_control(c)) continue;
     draw_glyph(rt, c);
     if (++page.cursor_col > columns) {
       if (i + 1 == text.size() && line_end == 0) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,10 @@
 namespace ws::test {
 namespace {
 
-// The loop's steps around a stand-in connection. A read splits a batch as
-// the X hook does: "Pause" is recorded, a key behind a recorded one is held
-// back, any other key goes to the queue the window library processes. The
+// The loop's steps around a stand-in connection. A read splits a batch with
+// the X hook's own sorting (KeyEventLog::take_key_event): "Pause" is
+// recorded, a key behind a recorded one is held back, any other key goes to
+// the queue the window library processes. The
 // timeline is what is acted upon, in order, with "sleep" for each sleep.
 class ScriptedSteps final : public EventLoopSteps {
  public:
@@ -43,12 +45,9 @@ class ScriptedSteps final : public EventLoopSteps {
     if (!read_) {
       read_ = true;
       for (const std::string& key : batch_) {
-        if (key == "Pause")
-          log_.record({KeyboardNotice::Kind::Press, kKeyPause});
-        else if (log_.holding())
-          log_.hold_back(key);
-        else
-          queue_.push_back(key);
+        std::optional<KeyboardNotice> notice;
+        if (key == "Pause") notice = KeyboardNotice{KeyboardNotice::Kind::Press, kKeyPause};
+        if (!log_.take_key_event(notice, key)) queue_.push_back(key);
       }
     }
     return !queue_.empty();

@@ -182,6 +182,51 @@ TEST(KeyTranslation, LettersCarryTheScanCodesOfTheirKeysInBothCases) {
   }
 }
 
+// Every function and cursor key the window library reports, through the
+// callbacks and the key handling, against the keys' scan codes as a PC
+// keyboard gives them alone, with Shift, with Ctrl and with Alt.
+TEST(KeyTranslation, EverySpecialKeyQueuesTheScanCodesOfItsFourColumns) {
+  const struct {
+    const char* name;
+    int library_key;
+    int plain, shift, ctrl, alt;
+  } keys[] = {
+      {"F1", GLUT_KEY_F1, 0x3B, 0x54, 0x5E, 0x68},
+      {"F2", GLUT_KEY_F2, 0x3C, 0x55, 0x5F, 0x69},
+      {"F3", GLUT_KEY_F3, 0x3D, 0x56, 0x60, 0x6A},
+      {"F4", GLUT_KEY_F4, 0x3E, 0x57, 0x61, 0x6B},
+      {"F5", GLUT_KEY_F5, 0x3F, 0x58, 0x62, 0x6C},
+      {"F6", GLUT_KEY_F6, 0x40, 0x59, 0x63, 0x6D},
+      {"F7", GLUT_KEY_F7, 0x41, 0x5A, 0x64, 0x6E},
+      {"F8", GLUT_KEY_F8, 0x42, 0x5B, 0x65, 0x6F},
+      {"F9", GLUT_KEY_F9, 0x43, 0x5C, 0x66, 0x70},
+      {"F10", GLUT_KEY_F10, 0x44, 0x5D, 0x67, 0x71},
+      {"F11", GLUT_KEY_F11, 0x85, 0x85, 0x89, 0x8B},
+      {"F12", GLUT_KEY_F12, 0x86, 0x86, 0x8A, 0x8C},
+      {"Home", GLUT_KEY_HOME, 0x47, 0x47, 0x77, 0x97},
+      {"Up", GLUT_KEY_UP, 0x48, 0x48, 0x8D, 0x98},
+      {"Page Up", GLUT_KEY_PAGE_UP, 0x49, 0x49, 0x84, 0x99},
+      {"Left", GLUT_KEY_LEFT, 0x4B, 0x4B, 0x73, 0x9B},
+      {"Right", GLUT_KEY_RIGHT, 0x4D, 0x4D, 0x74, 0x9D},
+      {"End", GLUT_KEY_END, 0x4F, 0x4F, 0x75, 0x9F},
+      {"Down", GLUT_KEY_DOWN, 0x50, 0x50, 0x91, 0xA0},
+      {"Page Down", GLUT_KEY_PAGE_DOWN, 0x51, 0x51, 0x76, 0xA1},
+      {"Insert", GLUT_KEY_INSERT, 0x52, 0x52, 0x92, 0xA2},
+      {"keypad Delete", GLUT_KEY_DELETE, 0x53, 0x53, 0x93, 0xA3},
+  };
+  for (const auto& k : keys) {
+    Headless h;
+    type_special(h.rt, k.library_key);
+    type_special(h.rt, k.library_key, GLUT_KEY_SHIFT_L);
+    type_special(h.rt, k.library_key, GLUT_KEY_CTRL_R);
+    type_special(h.rt, k.library_key, GLUT_KEY_ALT_L);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "(00,%02X)(00,%02X)(00,%02X)(00,%02X)", k.plain,
+                  k.shift, k.ctrl, k.alt);
+    EXPECT_EQ(drained(h.rt), expected) << k.name;
+  }
+}
+
 TEST(KeyRingQueueing, SixteenthKeyIsDroppedAndTheFifteenKeepTheirOrder) {
   Headless h;
   Runtime& rt = h.rt;

@@ -202,8 +202,7 @@ std::string row_text(const ScreenPage& page, int row, int from, int to) {
 }
 
 std::string dump_page(const ScreenPage& page, const std::string& name) {
-  const char* dir = std::getenv("TEST_OUTPUT_DIR");
-  const std::string path = std::string(dir ? dir : "/tmp") + "/" + name + ".png";
+  const std::string path = test_output_path(name + ".png");
   write_page_png(page, path);
   return path;
 }

@@ -3,6 +3,8 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "screen/page.h"
@@ -81,6 +83,61 @@ bool read_png(FILE* file, png_uint_32& width, png_uint_32& height, std::vector<u
   return true;
 }
 
+bool write_rgb(FILE* file, int width, int height, const uint32_t* pixels, uint8_t* row) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* line = pixels + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<uint8_t>(line[x] >> 16);
+      row[3 * x + 1] = static_cast<uint8_t>(line[x] >> 8);
+      row[3 * x + 2] = static_cast<uint8_t>(line[x]);
+    }
+    png_write_row(png, row);
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+// Reads an 8-bit RGB PNG into bytes, three per pixel.
+bool read_rgb(FILE* file, png_uint_32& width, png_uint_32& height, std::vector<uint8_t>& bytes,
+              std::vector<png_bytep>& rows) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_read_info(png, info);
+  int depth = 0, colour_type = 0;
+  png_get_IHDR(png, info, &width, &height, &depth, &colour_type, nullptr, nullptr, nullptr);
+  if (colour_type != PNG_COLOR_TYPE_RGB || depth != 8) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  bytes.assign(static_cast<size_t>(width) * height * 3, 0);
+  rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = bytes.data() + static_cast<size_t>(y) * width * 3;
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
 }  // namespace
 
 bool write_page_png(const ScreenPage& page, const std::string& path) {
@@ -110,6 +167,41 @@ bool read_page_png(const std::string& path, int& width, int& height, std::vector
   width = static_cast<int>(w);
   height = static_cast<int>(h);
   return true;
+}
+
+bool write_rgb_png(int width, int height, const std::vector<uint32_t>& pixels,
+                   const std::string& path) {
+  if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height)
+    return false;
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) return false;
+  const bool ok = write_rgb(file.get(), width, height, pixels.data(), row.data());
+  return std::fclose(file.release()) == 0 && ok;
+}
+
+bool read_rgb_png(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels) {
+  pixels.clear();
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  png_uint_32 w = 0, h = 0;
+  std::vector<uint8_t> bytes;
+  std::vector<png_bytep> rows;
+  if (!read_rgb(file.get(), w, h, bytes, rows)) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = uint32_t{bytes[3 * i]} << 16 | uint32_t{bytes[3 * i + 1]} << 8 | bytes[3 * i + 2];
+  return true;
+}
+
+std::string test_output_path(const std::string& file_name) {
+  const char* dir = std::getenv("TEST_OUTPUT_DIR");
+  const std::filesystem::path folder = dir != nullptr && *dir != 0 ? dir : WS_TEST_OUTPUT_DIR;
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  return (folder / file_name).string();
 }
 
 }  // namespace ws

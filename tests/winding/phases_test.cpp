@@ -17,6 +17,7 @@
 #include "screen/drawing.h"
 #include "screen/keyboard.h"
 #include "screen/text.h"
+#include "support/golden.h"
 #include "support/png_writer.h"
 #include "winding/animator_fixture.h"
 
@@ -358,20 +359,15 @@ TEST_F(Diagram24x4, GoldenPage) {
   const std::string path =
       (std::filesystem::path(__FILE__).parent_path() / "golden" / "diagram-24-4.png").string();
   const ScreenPage& page = diagram->page();
-  if (std::getenv("WS_UPDATE_GOLDEN") != nullptr) {
+  if (golden_update_requested()) {
     ASSERT_TRUE(write_page_png(page, path));
     GTEST_SKIP() << "wrote " << path;
   }
-  int width = 0, height = 0;
-  std::vector<uint8_t> golden;
-  ASSERT_TRUE(read_page_png(path, width, height, golden)) << path;
-  ASSERT_EQ(width, 640);
-  ASSERT_EQ(height, 480);
-  int count = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x)
-      if (page.pixel(x, y) != golden[static_cast<size_t>(y) * 640 + x]) ++count;
-  EXPECT_EQ(count, 0) << "pixels differ; page written to " << dump_page(page, "diagram-24-4");
+  const GoldenPage golden(path);
+  ASSERT_TRUE(golden.loaded()) << path;
+  const std::string mismatch =
+      golden.mismatch(golden_picture_of(page), "diagram-24-4", kDiagramGoldenWriter);
+  EXPECT_TRUE(mismatch.empty()) << mismatch;
 }
 
 // ---- Other inputs: the steps where their rules show ----------------------

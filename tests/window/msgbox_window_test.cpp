@@ -4,7 +4,6 @@
 // The program is tests/probes/error_probe.cpp. Also: a report box that a
 // window manager minimises or hides comes back, under more than one manager.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/png_writer.h"
 #include "support/xvfb_suite.h"
 
 // After the test headers: X defines macros such as None.
@@ -37,33 +37,8 @@ const std::string kAlertText = "Software frame buffer: Failed to find available 
 
 // Writes a grab to a PNG under the test output directory; returns the path.
 std::string save_png(const RgbImage& img, const std::string& name) {
-  const char* dir = std::getenv("TEST_OUTPUT_DIR");
-  const std::string path = std::string(dir ? dir : "/tmp") + "/" + name + ".png";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return "(not written)";
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(img.width),
-                 static_cast<png_uint_32>(img.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<size_t>(img.width) * 3);
-    for (int y = 0; y < img.height; ++y) {
-      for (int x = 0; x < img.width; ++x) {
-        const uint32_t p = img.at(x, y);
-        row[3 * x] = static_cast<png_byte>(p >> 16);
-        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-        row[3 * x + 2] = static_cast<png_byte>(p);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-  }
-  png_destroy_write_struct(&png, &info);
-  std::fclose(f);
-  return path;
+  const std::string path = test_output_path(name + ".png");
+  return write_rgb_png(img.width, img.height, img.pixels, path) ? path : "(not written)";
 }
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

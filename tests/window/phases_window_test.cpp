@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "screen/page.h"
+#include "support/golden.h"
 #include "support/png_writer.h"
 #include "support/xvfb_suite.h"
 
@@ -28,14 +29,16 @@ const std::string kGolden = WS_SOURCE_DIR "/tests/winding/golden/diagram-24-4.pn
 // hang only.
 constexpr int kDrawingGuardMs = 60000;
 
-// Pixels of the grab whose colour differs from the golden page's (a colour
-// outside the palette counts as different).
-int differing_pixels(const RgbImage& img, const std::vector<uint8_t>& golden) {
-  int count = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x)
-      if (palette_index(img.at(x, y)) != golden[static_cast<size_t>(y) * 640 + x]) ++count;
-  return count;
+// A grab as the golden check compares it: each pixel's colour number (a
+// colour outside the palette has none, and so differs).
+GoldenPicture picture_of(const RgbImage& img) {
+  GoldenPicture p;
+  p.width = img.width;
+  p.height = img.height;
+  p.rgb = img.pixels;
+  p.colours.reserve(img.pixels.size());
+  for (const uint32_t rgb : img.pixels) p.colours.push_back(palette_index(rgb));
+  return p;
 }
 
 bool write_picture(const RgbImage& img, const std::string& path) {
@@ -49,10 +52,8 @@ bool write_picture(const RgbImage& img, const std::string& path) {
 class PhasesWindow : public ProgramAtFirstPrompt {};
 
 TEST_F(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
-  int width = 0, height = 0;
-  std::vector<uint8_t> golden;
-  ASSERT_TRUE(read_page_png(kGolden, width, height, golden)) << kGolden;
-  ASSERT_EQ(width * height, 640 * 480);
+  const GoldenPage golden(kGolden);
+  ASSERT_TRUE(golden.loaded()) << kGolden;
   XServer& x = this->x();
   Program& p = program();
   const WindowId w = window();
@@ -90,15 +91,12 @@ TEST_F(PhasesWindow, WholeRunSpedUpEqualsTheGoldenPageAndEndsWithTwoKeys) {
   // shows the golden page.
   ASSERT_TRUE(x.send_keys(w, {"space"}));
   const auto prompt = x.grab_page_until(
-      w, [&](const RgbImage& img) { return differing_pixels(img, golden) == 0; });
+      w, [&](const RgbImage& img) { return golden.differing_pixels(picture_of(img)) == 0; });
   if (!prompt) {
     const auto img = x.grab(w);
     ASSERT_TRUE(img && img->width == 640 && img->height == 480);
-    const char* dir = std::getenv("TEST_OUTPUT_DIR");
-    const std::string out = std::string(dir ? dir : "/tmp") + "/phases-window.png";
-    write_picture(*img, out);
-    FAIL() << differing_pixels(*img, golden) << " pixels differ from the golden page (grab in "
-           << out << "); row 30 reads \"" << grab_text(*img, 30, 1, 25) << "\"";
+    FAIL() << golden.mismatch(picture_of(*img), "phases-window", kDiagramGoldenWriter)
+           << "\nrow 30 reads \"" << grab_text(*img, 30, 1, 25) << "\"";
   }
   // The prompt waits: a second later the program still runs.
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
