@@ -33,24 +33,25 @@ The states, each in a fresh run of the program:
 Each of the last four states notes the window's client size at the end of its
 window of measurement.
 
-    bench/idle_cost.py [--seconds S] [--states a,b,...] [path-to-binary]
+    bench/idle_cost.py [--seconds S] [--states a,b,...] [--driver PATH] [path-to-binary]
 
-The binary defaults to build/winding-scheme of this source tree. One line per
-state goes to standard output; a state that could not be reached or measured
-says why on its line and makes the exit code 1. Xvfb, openbox and the program
-are always stopped by process id, also on errors and on SIGINT/SIGTERM.
+The binary defaults to build/winding-scheme of this source tree. The X server,
+its window manager, the program's start, its window, keys and grabs are the
+window tests' (tests/support/xvfb.h), through their driver program ws_x_driver
+(tests/support/x_driver.cpp, built with the tests; by default the one beside
+the binary). One line per state goes to standard output; a state that could
+not be reached or measured says why on its line and makes the exit code 1.
+Xvfb, the window manager and the program are always stopped by process id,
+also on errors and on SIGINT/SIGTERM.
 
 This is a figure, not a test: nothing runs it from CTest.
 """
 
 import argparse
-import ctypes
-import hashlib
 import os
 import re
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
@@ -74,291 +75,165 @@ def on_signal(signum, _frame):
     raise Interrupted(f"signal {signum}")
 
 
-# ------------------------------------------------------------ processes
-
-_libc = ctypes.CDLL(None, use_errno=True)
-PR_SET_PDEATHSIG = 1
-
-
-def die_with_parent():
-    # Runs in the child before exec: even a SIGKILL of this script ends it
-    # (SIGTERM, so that Xvfb still removes its lock file and socket).
-    _libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
-
-
-def spawn(argv, env, out_path, err_path):
-    with open(out_path, "wb") as out, open(err_path, "wb") as err:
-        return subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                stderr=err, preexec_fn=die_with_parent,
-                                start_new_session=True)
-
-
-def stop(proc, grace=2.0):
-    """SIGTERM, then SIGKILL after grace seconds; by process id only."""
-    if proc is None or proc.poll() is not None:
-        return
-    try:
-        os.kill(proc.pid, signal.SIGTERM)
-        proc.wait(grace)
-    except subprocess.TimeoutExpired:
-        os.kill(proc.pid, signal.SIGKILL)
-        proc.wait(5)
-    except ProcessLookupError:
-        pass
-
-
-def tail(path, lines=3):
-    try:
-        with open(path, errors="replace") as f:
-            text = f.read().strip().splitlines()
-    except OSError:
-        return ""
-    return " | ".join(text[-lines:])
-
-
-# ------------------------------------------------------------ X server
-
-# The window manager's configuration the window tests use: no key or mouse
-# bindings, so that Alt+Enter reaches the program.
-OPENBOX_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "tests",
-                          "support", "openbox-rc.xml")
-
+# ------------------------------------------------------------ the X server
 
 class XServer:
-    """A private Xvfb display with openbox (no key bindings), or i3."""
+    """A private Xvfb display with openbox (no key bindings), or i3, and the
+    program on it: the window tests' X server support (tests/support/xvfb.h)
+    through its driver program, one command a line (tests/support/x_driver.cpp)."""
 
-    def __init__(self, work, wm="openbox"):
-        self.work = work
+    def __init__(self, driver, work, wm="openbox"):
         self.wm_name = wm
-        self.xvfb = None
-        self.wm = None
         self.number = None
+        # Its own session: a ^C at the terminal reaches this script alone,
+        # which then stops the driver by closing its input. The driver stops
+        # what it started at the end of its input, also when this script is
+        # killed.
+        with open(os.path.join(work, "driver.err"), "wb") as err:
+            self.proc = subprocess.Popen([driver], stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=err,
+                                         start_new_session=True, text=True, bufsize=1)
 
-    def env(self, extra=None):
-        env = dict(os.environ)
-        env["DISPLAY"] = f":{self.number}"
-        env.update(extra or {})
-        return env
-
-    def run(self, argv, timeout=10.0, check=True):
-        r = subprocess.run(argv, env=self.env(), stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=timeout)
-        if check and r.returncode != 0:
-            raise Failure(f"{argv[0]} {argv[1] if len(argv) > 1 else ''} failed: "
-                          f"{r.stderr.decode(errors='replace').strip()[:200]}")
-        return r
+    def ask(self, *words):
+        """The driver's answer to one command (the words after "ok")."""
+        try:
+            self.proc.stdin.write(" ".join(str(w) for w in words) + "\n")
+            self.proc.stdin.flush()
+            reply = self.proc.stdout.readline()
+        except (BrokenPipeError, OSError):
+            reply = ""
+        if not reply:
+            raise Failure(f"the X server driver ended (on {words[0]})")
+        status, _, rest = reply.rstrip("\n").partition(" ")
+        if status != "ok":
+            raise Failure(f"{words[0]}: {rest}")
+        return rest
 
     def start(self):
-        first = 400 + os.getpid() % 400
-        for attempt in range(60):
-            n = 400 + (first - 400 + attempt * 11) % 500
-            if os.path.lexists(f"/tmp/.X11-unix/X{n}") or os.path.lexists(f"/tmp/.X{n}-lock"):
-                continue
-            self.number = n
-            log = os.path.join(self.work, f"xvfb{n}")
-            proc = spawn(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "+extension", "GLX",
-                          "-nolisten", "tcp", "-noreset"], self.env(), log + ".out", log + ".err")
-            if self._wait_ready(proc, n):
-                self.xvfb = proc
-                break
-            stop(proc)
-        else:
-            raise Failure("no Xvfb could be started")
-        self._start_manager()
-
-    def _wait_ready(self, proc, n):
-        # Ready when the lock file holds our pid (another run may have taken
-        # the number first) and xdpyinfo answers.
-        end = time.monotonic() + 10
-        while time.monotonic() < end:
-            if proc.poll() is not None:
-                return False
-            try:
-                with open(f"/tmp/.X{n}-lock") as f:
-                    ours = int(f.read().strip() or 0) == proc.pid
-            except (OSError, ValueError):
-                ours = False
-            if ours and self.run(["xdpyinfo"], check=False).returncode == 0:
-                return True
-            time.sleep(0.05)
-        return False
-
-    def _start_manager(self):
-        home = {"HOME": self.work, "XDG_CONFIG_HOME": self.work, "XDG_CACHE_HOME": self.work}
-        log = os.path.join(self.work, self.wm_name)
-        if self.wm_name == "i3":
-            # Without a configuration i3 starts a first-run wizard.
-            config = os.path.join(self.work, "i3.config")
-            with open(config, "w") as f:
-                f.write("font pango:monospace 8\nfocus_follows_mouse no\n")
-            argv = ["i3", "-c", config]
-        else:
-            argv = ["openbox", "--config-file", OPENBOX_RC]
-        self.wm = spawn(argv, self.env(home), log + ".out", log + ".err")
-        end = time.monotonic() + 10
-        while time.monotonic() < end:
-            if self.wm.poll() is not None:
-                break
-            r = self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
-            if "window id #" in r.stdout.decode(errors="replace"):
-                return
-            time.sleep(0.05)
-        raise Failure(f"{self.wm_name} did not come up: " + tail(log + ".err"))
+        self.number = int(self.ask("start", self.wm_name))
 
     def close(self):
-        stop(self.wm)
-        stop(self.xvfb)
-        if self.xvfb is not None:
-            # A killed Xvfb leaves its lock and socket behind: remove them if
-            # they are still ours.
-            lock = f"/tmp/.X{self.number}-lock"
+        if self.proc.poll() is None:
             try:
-                with open(lock) as f:
-                    if int(f.read().strip() or 0) == self.xvfb.pid:
-                        os.unlink(lock)
-                        os.unlink(f"/tmp/.X11-unix/X{self.number}")
-            except (OSError, ValueError):
+                self.proc.stdin.close()
+            except OSError:
                 pass
+            try:
+                self.proc.wait(30)
+            except subprocess.TimeoutExpired:
+                os.kill(self.proc.pid, signal.SIGKILL)
+                self.proc.wait(5)
 
     # ---- windows and keys
 
-    def windows_of(self, pid):
-        r = self.run(["xdotool", "search", "--pid", str(pid)], check=False)
-        return sorted(int(w) for w in r.stdout.split())
+    def size(self, w):
+        width, height = self.ask("size", w).split()
+        return int(width), int(height)
 
-    def windows_named(self, name):
-        r = self.run(["xdotool", "search", "--name", name], check=False)
-        return sorted(int(w) for w in r.stdout.split())
-
-    def geometry(self, w):
-        r = self.run(["xwininfo", "-id", str(w)], check=False)
-        info = {}
-        for line in r.stdout.decode(errors="replace").splitlines():
-            key, _, value = line.strip().partition(":")
-            info[key] = value.strip()
-        return info
+    def window_titled(self, title, timeout):
+        return int(self.ask("titled", int(timeout * 1000), title))
 
     def keys(self, w, *keys, delay_ms=40):
-        self.run(["xdotool", "windowactivate", "--sync", str(w), "key", "--delay", str(delay_ms),
-                  *keys])
+        self.ask("keys", w, delay_ms, *keys)
 
-    def grab(self, w):
-        r = self.run(["xwd", "-id", str(w), "-silent", "-nobdrs"], check=False)
-        return Image.decode(r.stdout) if r.returncode == 0 else None
+    def resize(self, w, width, height):
+        self.ask("resize", w, width, height)
 
+    def maximise(self, w):
+        self.ask("maximise", w)
 
-class Image:
-    """A window grab from xwd (ZPixmap, TrueColor), enough to compare and test rows."""
-
-    def __init__(self, width, height, bpp, stride, msb, mask, data):
-        self.width, self.height = width, height
-        self.bpp, self.stride, self.msb, self.mask, self.data = bpp, stride, msb, mask, data
-
-    @staticmethod
-    def decode(b):
-        if len(b) < 100:
+    def grab(self, w, box=None):
+        """A grab of the client area (or of box in it), or None."""
+        try:
+            width, height, digest, blank = self.ask("grab", w, *(box or ())).split()
+        except Failure:
             return None
-        order = ">" if struct.unpack(">I", b[4:8])[0] == 7 else "<"
-        h = struct.unpack(order + "25I", b[:100])
-        if h[1] != 7 or h[2] != 2 or h[11] % 8 != 0 or h[11] == 0:
-            return None
-        offset = h[0] + h[19] * 12
-        width, height, stride = h[4], h[5], h[12]
-        data = b[offset:offset + stride * height]
-        if len(data) < stride * height:
-            return None
-        return Image(width, height, h[11] // 8, stride, h[7] == 1, h[14] | h[15] | h[16], data)
+        return Grab(int(width), int(height), digest, blank == "1")
 
-    def digest(self):
-        return hashlib.sha1(self.data).hexdigest()
 
-    def region(self, box):
-        """The pixel bytes of box = (x0, y0, x1, y1), row by row."""
-        x0, y0, x1, y1 = box
-        return b"".join(self.data[y * self.stride + x0 * self.bpp:y * self.stride + x1 * self.bpp]
-                        for y in range(y0, y1))
+class Grab:
+    """What a grab of a window (or of a box in it) showed: its size, a digest
+    of its pixels (equal pictures, equal digests) and whether they are all
+    black (colour 0)."""
 
-    def blank(self, box):
-        """True when every pixel in box is black (colour 0)."""
-        endian = "big" if self.msb else "little"
-        row = self.region(box)
-        return not any(int.from_bytes(row[i:i + self.bpp], endian) & self.mask
-                       for i in range(0, len(row), self.bpp))
+    def __init__(self, width, height, digest, blank):
+        self.width, self.height, self.digest, self.blank = width, height, digest, blank
 
 
 # ------------------------------------------------------------ the program
 
 
 class Program:
-    def __init__(self, x, binary, label):
+    def __init__(self, x, binary):
         self.x = x
-        base = os.path.join(x.work, label)
-        self.err_path = base + ".err"
-        self.proc = spawn([binary], x.env(), base + ".out", self.err_path)
+        self.pid = int(x.ask("run", binary))
         self.window = None
 
-    @property
-    def pid(self):
-        return self.proc.pid
+    def ended(self):
+        """None while the program runs, else (exit code, its last error lines)."""
+        answer = self.x.ask("status")
+        if answer == "running":
+            return None
+        _, code, *err = answer.split(" ", 2)
+        return int(code), err[0] if err else ""
 
     def alive(self):
-        return self.proc.poll() is None
+        return self.ended() is None
 
     def check_alive(self, doing):
-        if not self.alive():
-            err = tail(self.err_path)
-            raise Failure(f"the program ended (code {self.proc.returncode}) {doing}"
+        ended = self.ended()
+        if ended is not None:
+            code, err = ended
+            raise Failure(f"the program ended (code {code}) {doing}"
                           + (f": {err}" if err else ""))
 
     def wait_window(self, timeout=15.0, page_size=True):
         """The program's window once it is viewable (at the page size unless
         page_size is false: a tiling manager gives it the tile's)."""
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
+        try:
+            self.window = int(self.x.ask("page-window" if page_size else "window",
+                                         int(timeout * 1000)))
+            return self.window
+        except Failure:
             self.check_alive("before its window showed")
-            for w in self.x.windows_of(self.pid):
-                g = self.x.geometry(w)
-                if g.get("Map State") == "IsViewable" and (
-                        not page_size or (g.get("Width") == str(PAGE_W)
-                                          and g.get("Height") == str(PAGE_H))):
-                    self.window = w
-                    return w
-            time.sleep(0.1)
         raise Failure("the program's window did not show"
                       + (" at 640 x 480" if page_size else ""))
 
     def size(self):
-        g = self.x.geometry(self.window)
-        return f"{g.get('Width', '?')} x {g.get('Height', '?')}"
+        try:
+            return "%d x %d" % self.x.size(self.window)
+        except Failure:
+            return "? x ?"
 
     def keys(self, *keys):
         self.check_alive("before keys were sent")
         self.x.keys(self.window, *keys)
 
-    def grab(self):
-        img = self.x.grab(self.window)
-        if img is None or img.width != PAGE_W or img.height != PAGE_H:
+    def grab(self, box=None):
+        g = self.x.grab(self.window, box)
+        if g is None or g.width != PAGE_W or g.height != PAGE_H:
             self.check_alive("while its page was grabbed")
             raise Failure("no 640 x 480 grab of the page")
-        return img
+        return g
 
-    def wait_page(self, predicate, timeout, what):
+    def wait_page(self, predicate, timeout, what, box=None):
         end = time.monotonic() + timeout
         while time.monotonic() < end:
-            img = self.grab()
-            if predicate(img):
-                return img
+            g = self.grab(box)
+            if predicate(g):
+                return g
             time.sleep(0.1)
         raise Failure(f"timed out waiting for {what}")
 
     def wait_exit(self, timeout):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
+        code = self.x.ask("wait-exit", int(timeout * 1000))
+        return None if code == "running" else int(code)
 
     def close(self):
-        stop(self.proc, grace=1.0)
+        try:
+            self.x.ask("stop")
+        except Failure:
+            pass  # the driver is gone, and the program with it
 
 
 # ------------------------------------------------------------ measuring
@@ -460,8 +335,8 @@ PROMPT = cells(3, 1, 80)
 BOTTOM = cells(30, 1, 80)
 
 
-def started(x, binary, label):
-    p = Program(x, binary, label)
+def started(x, binary):
+    p = Program(x, binary)
     p.wait_window()
     return p
 
@@ -472,9 +347,9 @@ def enter(p, slots, poles, *more):
 
 
 def state_prompt(x, binary, seconds, note):
-    p = started(x, binary, "prompt")
+    p = started(x, binary)
     try:
-        p.wait_page(lambda img: not img.blank(PROMPT), 15, 'the " Z=" prompt on row 3')
+        p.wait_page(lambda g: not g.blank, 15, 'the " Z=" prompt on row 3', PROMPT)
         time.sleep(0.5)
         return measure(p, seconds)
     finally:
@@ -490,20 +365,20 @@ def state_step(x, binary, seconds, note):
         k += 1
     if k > 15:
         raise Failure("window too long for a step pause (the key queue holds 15 keys)")
-    p = started(x, binary, "step")
+    p = started(x, binary)
     try:
         enter(p, ["2", "4"], ["4"], *["minus"] * k)
         entered = time.monotonic()
         # The k-th doubling pause starts about 2^k - 2 s after Enter.
         time.sleep(max(0.0, 2 ** k - 2.5))
         for attempt in range(3):
-            before = p.grab().digest()
-            p.wait_page(lambda img: img.digest() != before, 2 ** k + 10, "an animation step")
+            before = p.grab().digest
+            p.wait_page(lambda g: g.digest != before, 2 ** k + 10, "an animation step")
             stepped = time.monotonic() - entered
             time.sleep(0.3)  # the step's drawing is presented
-            settled = p.grab().digest()
+            settled = p.grab().digest
             result = measure(p, seconds)
-            if p.grab().digest() == settled:
+            if p.grab().digest == settled:
                 result["note"] = f"{2 ** k} s pause after the step at {stepped:.1f} s"
                 return result
             note.append("a step fell inside the window; measured again")
@@ -513,17 +388,17 @@ def state_step(x, binary, seconds, note):
 
 
 def state_paused(x, binary, seconds, note):
-    p = started(x, binary, "paused")
+    p = started(x, binary)
     try:
         enter(p, ["2", "4"], ["4"])
         # Steps every second: make sure the animation runs before pausing.
-        before = p.grab().digest()
-        p.wait_page(lambda img: img.digest() != before, 10, "the animation to start")
+        before = p.grab().digest
+        p.wait_page(lambda g: g.digest != before, 10, "the animation to start")
         p.keys("Pause")
         time.sleep(0.5)
-        still = p.grab().digest()
+        still = p.grab().digest
         result = measure(p, seconds)
-        if p.grab().digest() != still:
+        if p.grab().digest != still:
             raise Failure("the page changed while paused")
         return result
     finally:
@@ -531,23 +406,18 @@ def state_paused(x, binary, seconds, note):
 
 
 def state_box(x, binary, seconds, note):
-    p = started(x, binary, "box")
+    p = started(x, binary)
     try:
         enter(p, ["2", "4"], ["minus", "1"])
-        title = "^Unhandled Error #6$"
-        end = time.monotonic() + 15
-        boxes = []
-        while not boxes and time.monotonic() < end:
+        try:
+            box = x.window_titled("Unhandled Error #6", 15)
+        except Failure:
             p.check_alive("before the report box showed")
-            boxes = [w for w in x.windows_named(title)
-                     if x.geometry(w).get("Map State") == "IsViewable"]
-            time.sleep(0.1)
-        if not boxes:
-            raise Failure("no report box titled 'Unhandled Error #6'")
+            raise Failure("no report box titled 'Unhandled Error #6'") from None
         time.sleep(0.5)
         result = measure(p, seconds)
         # No ends the program.
-        x.keys(boxes[0], "n")
+        x.keys(box, "n")
         if p.wait_exit(10) is None:
             note.append("the program did not end on N")
         return result
@@ -555,10 +425,10 @@ def state_box(x, binary, seconds, note):
         p.close()
 
 
-def at_prompt_then(x, binary, seconds, label, drive, page_size=True):
+def at_prompt_then(x, binary, seconds, drive, page_size=True):
     """The prompt, then drive(p), a settling time, and the measurement; the
     note gives the client size at its end."""
-    p = Program(x, binary, label)
+    p = Program(x, binary)
     try:
         p.wait_window(page_size=page_size)
         time.sleep(1.0)  # the first frame and its answer
@@ -574,28 +444,28 @@ def at_prompt_then(x, binary, seconds, label, drive, page_size=True):
 def state_resized(x, binary, seconds, note):
     def drive(p):
         for w, h in ((737, 552), (768, 575)):
-            x.run(["xdotool", "windowsize", str(p.window), str(w), str(h)])
-    return at_prompt_then(x, binary, seconds, "resized", drive)
+            x.resize(p.window, w, h)
+    return at_prompt_then(x, binary, seconds, drive)
 
 
 def maximise(x, p):
-    x.run(["wmctrl", "-i", "-r", hex(p.window), "-b", "add,maximized_vert,maximized_horz"])
+    x.maximise(p.window)
     time.sleep(0.5)
 
 
 def state_maximised(x, binary, seconds, note):
-    return at_prompt_then(x, binary, seconds, "maximised", lambda p: maximise(x, p))
+    return at_prompt_then(x, binary, seconds, lambda p: maximise(x, p))
 
 
 def state_max_fs(x, binary, seconds, note):
     def drive(p):
         maximise(x, p)
         p.keys("alt+Return")
-    return at_prompt_then(x, binary, seconds, "max-fs", drive)
+    return at_prompt_then(x, binary, seconds, drive)
 
 
 def state_i3_fs(x, binary, seconds, note):
-    return at_prompt_then(x, binary, seconds, "i3-fs", lambda p: p.keys("alt+Return"),
+    return at_prompt_then(x, binary, seconds, lambda p: p.keys("alt+Return"),
                           page_size=False)
 
 
@@ -607,23 +477,23 @@ def run_to_end(p):
     plus = ["plus"] * 12
     enter(p, ["2", "4"], ["4"], *plus)
     time.sleep(6.0)  # the opening: ~1 s of halving pauses, then 1 ms steps
-    if p.grab().blank(HINT):
+    if p.grab(HINT).blank:
         raise Failure("no speed hint on row 2 during the animation")
     p.keys(*plus)
-    p.wait_page(lambda img: img.blank(HINT), 120, "the end of the animation")
+    p.wait_page(lambda g: g.blank, 120, "the end of the animation", HINT)
     time.sleep(0.5)
 
 
 def state_end(x, binary, seconds, wanted, note, results):
     """The final wait and the "Press any key to continue" prompt, in one run."""
-    p = started(x, binary, "end")
+    p = started(x, binary)
     try:
         run_to_end(p)
-        final = p.grab().region(BOTTOM)
+        final = p.grab(BOTTOM).digest
         result = None
         if "final" in wanted:
             result = measure(p, seconds)
-            if p.grab().region(BOTTOM) != final:
+            if p.grab(BOTTOM).digest != final:
                 raise Failure("row 30 changed during the final wait")
         # A key there shows the prompt on row 30. Had a '+' been left over,
         # the prompt would have shown already and this key would end the
@@ -631,8 +501,8 @@ def state_end(x, binary, seconds, wanted, note, results):
         # prompt shows now.
         p.keys("space")
         try:
-            p.wait_page(lambda img: img.region(BOTTOM) != final, 10,
-                        '"Press any key to continue" on row 30')
+            p.wait_page(lambda g: g.digest != final, 10,
+                        '"Press any key to continue" on row 30', BOTTOM)
         except Failure as e:
             raise Failure(f"{e} (was a '+' left over for the final wait?)") from e
         if result is not None:
@@ -707,6 +577,8 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("binary", nargs="?",
                     default=os.path.join(os.path.dirname(here), "build", "winding-scheme"))
+    ap.add_argument("--driver", help="the X server driver (default: ws_x_driver beside the "
+                    "binary; it is built with the tests)")
     ap.add_argument("--seconds", type=float, default=10.0, help="measuring window per state")
     ap.add_argument("--states", default=",".join(ALL_STATES),
                     help="comma-separated subset of " + ",".join(ALL_STATES))
@@ -722,7 +594,12 @@ def main():
     if not os.access(binary, os.X_OK):
         print(f"idle_cost: {binary} is not an executable file", file=sys.stderr)
         return 2
-    tools = ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xprop", "xwininfo", "xwd"]
+    driver = os.path.abspath(args.driver or os.path.join(os.path.dirname(binary), "ws_x_driver"))
+    if not os.access(driver, os.X_OK):
+        print(f"idle_cost: {driver} is not an executable file (the X server driver is built "
+              "with the tests; --driver names it)", file=sys.stderr)
+        return 2
+    tools = ["Xvfb", "openbox", "xdotool", "xdpyinfo", "xwd"]
     if "maximised" in states or "max-fs" in states:
         tools.append("wmctrl")
     if "i3-fs" in states:
@@ -746,8 +623,7 @@ def main():
                 continue
             wm = MANAGER.get(run_states[0], "openbox")
             if wm not in servers:
-                servers[wm] = XServer(os.path.join(work, wm), wm)
-                os.makedirs(servers[wm].work)
+                servers[wm] = XServer(driver, work, wm)
                 servers[wm].start()
                 print(f"# {binary}  display :{servers[wm].number} ({wm})  window "
                       f"{args.seconds:g} s  threads as comm#start-order:tid wake-ups/s cpu%",

@@ -10,19 +10,16 @@
 #include "screen/presenting.h"
 #include "screen/runtime.h"
 
-// Last: Xlib's internals define min and max as macros.
+// Last: X defines macros such as None and Bool.
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xlibint.h>
-#undef min
-#undef max
+
+#include "app/x11_support.h"
 
 namespace ws {
 
 namespace {
-
-using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 
 // _NET_WM_STATE client message actions.
 constexpr long kStateRemove = 0;
@@ -87,19 +84,7 @@ Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
 }
 
 std::vector<Atom> window_states() {
-  std::vector<Atom> states;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, 0, 64, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) == Success &&
-      data != nullptr && type == XA_ATOM && format == 32) {
-    const auto* atoms = reinterpret_cast<const unsigned long*>(data);
-    states.assign(atoms, atoms + count);
-  }
-  if (data != nullptr) XFree(data);
-  return states;
+  return property_values(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 64);
 }
 
 void read_window_state(Runtime& rt) {
@@ -196,8 +181,8 @@ void install_window_manager_hook(Runtime& rt, Display* display) {
   g_wm.full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   g_wm.maximised_vert = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
   g_wm.maximised_horz = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
-  g_wm.previous_property = XESetWireToEvent(display, PropertyNotify, manager_hook);
-  g_wm.previous_reparent = XESetWireToEvent(display, ReparentNotify, manager_hook);
+  g_wm.previous_property = chain_wire_hook(display, PropertyNotify, manager_hook);
+  g_wm.previous_reparent = chain_wire_hook(display, ReparentNotify, manager_hook);
   if (g_wm.window == None) return;
   // The window library does not ask for property changes; add them to the
   // window's events (its structure events bring the reparenting).

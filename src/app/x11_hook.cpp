@@ -16,20 +16,17 @@
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
 
-// Last: Xlib's internals define min and max as macros.
+// Last: X defines macros such as None and Bool.
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
-#include <X11/Xlibint.h>
 #include <X11/keysym.h>
-#undef min
-#undef max
+
+#include "app/x11_support.h"
 
 namespace ws {
 
 namespace {
-
-using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 
 struct HookState {
   Runtime* rt = nullptr;
@@ -159,7 +156,7 @@ void install_window_hook(Runtime& rt, Display* display) {
   const Window window = glXGetCurrentDrawable();
   g_hook.window = window;
   for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut, DestroyNotify})
-    g_hook.previous[type] = XESetWireToEvent(display, type, window_proc_hook);
+    g_hook.previous[type] = chain_wire_hook(display, type, window_proc_hook);
   // The window library does not ask for focus changes; add them to the
   // window's events (it asks for its structure's changes, DestroyNotify
   // among them).
@@ -172,7 +169,7 @@ void install_window_hook(Runtime& rt, Display* display) {
   int opcode = 0, event_base = 0, error_base = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
   if (XkbQueryExtension(display, &opcode, &event_base, &error_base, &major, &minor)) {
     g_hook.lock_masks = lock_masks(display);
-    g_hook.previous_xkb = XESetWireToEvent(display, event_base, keyboard_state_hook);
+    g_hook.previous_xkb = chain_wire_hook(display, event_base, keyboard_state_hook);
     XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
                           XkbModifierLockMask);
     // A change between the keyboard's reading at start and now.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/x11_support.h"
 #include "screen/font.h"
 
 namespace ws {
@@ -335,21 +336,7 @@ class Box {
 
   // The 32-bit values of a property (empty when it is missing).
   std::vector<unsigned long> property(Window w, Atom name) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::vector<unsigned long> values;
-    if (XGetWindowProperty(d_, w, name, 0, 32, False, AnyPropertyType, &type, &format, &count,
-                           &after, &data) == Success &&
-        data != nullptr) {
-      if (format == 32) {
-        const auto* v = reinterpret_cast<const unsigned long*>(data);
-        values.assign(v, v + count);
-      }
-      XFree(data);
-    }
-    return values;
+    return property_values(d_, w, name, AnyPropertyType, 32);
   }
 
   // Whether the window manager has taken the box from the screen: iconified

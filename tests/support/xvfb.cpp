@@ -21,6 +21,9 @@
 #include "screen/page.h"
 #include "support/glyph_match.h"
 
+// After the standard headers: X defines macros such as None.
+#include "app/x11_support.h"
+
 namespace ws::test {
 
 namespace {
@@ -151,17 +154,9 @@ int ignore_x_errors(Display*, XErrorEvent*) { return 0; }
 std::optional<unsigned long> cardinal_property(Display* d, WindowId w, const char* name) {
   const Atom atom = XInternAtom(d, name, True);
   if (atom == None) return std::nullopt;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  std::optional<unsigned long> value;
-  if (XGetWindowProperty(d, w, atom, 0, 1, False, AnyPropertyType, &type, &format, &count,
-                         &after, &data) == Success &&
-      data != nullptr && format == 32 && count == 1)
-    value = *reinterpret_cast<unsigned long*>(data);
-  if (data != nullptr) XFree(data);
-  return value;
+  const auto values = property_values(d, w, atom, AnyPropertyType, 1);
+  if (values.empty()) return std::nullopt;
+  return values[0];
 }
 
 uint32_t read_u32(const unsigned char* p, bool big_endian) {
@@ -581,18 +576,7 @@ std::optional<std::string> XServer::title(WindowId w) {
   if (d == nullptr) return std::nullopt;
   const Atom net_name = XInternAtom(d, "_NET_WM_NAME", False);
   const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, w, net_name, 0, 1024, False, utf8, &type, &format, &count, &after,
-                         &data) == Success &&
-      data != nullptr && type == utf8) {
-    std::string s(reinterpret_cast<char*>(data), count);
-    XFree(data);
-    return s;
-  }
-  if (data != nullptr) XFree(data);
+  if (auto s = string_property(d, w, net_name, utf8, 4096)) return s;
   char* name = nullptr;
   if (XFetchName(d, w, &name) && name != nullptr) {
     std::string s(name);
@@ -747,44 +731,26 @@ std::vector<std::string> XServer::window_states(WindowId w) {
   std::vector<std::string> names;
   Display* d = connection();
   if (d == nullptr) return names;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) == Success &&
-      data != nullptr && format == 32) {
-    const auto* atoms = reinterpret_cast<const unsigned long*>(data);
-    for (unsigned long i = 0; i < count; ++i) {
-      char* name = XGetAtomName(d, atoms[i]);
-      if (name == nullptr) continue;
-      std::string n(name);
-      XFree(name);
-      const std::string prefix = "_NET_WM_STATE_";
-      names.push_back(n.compare(0, prefix.size(), prefix) == 0 ? n.substr(prefix.size()) : n);
-    }
+  for (const Atom atom :
+       property_values(d, w, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 64)) {
+    char* name = XGetAtomName(d, atom);
+    if (name == nullptr) continue;
+    std::string n(name);
+    XFree(name);
+    const std::string prefix = "_NET_WM_STATE_";
+    names.push_back(n.compare(0, prefix.size(), prefix) == 0 ? n.substr(prefix.size()) : n);
   }
-  if (data != nullptr) XFree(data);
   return names;
 }
 
 std::optional<std::array<int, 4>> XServer::frame_extents(WindowId w) {
   Display* d = connection();
   if (d == nullptr) return std::nullopt;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  std::optional<std::array<int, 4>> extents;
-  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False,
-                         XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
-      data != nullptr && format == 32 && count == 4) {
-    const auto* v = reinterpret_cast<const unsigned long*>(data);
-    extents = std::array<int, 4>{static_cast<int>(v[0]), static_cast<int>(v[1]),
-                                 static_cast<int>(v[2]), static_cast<int>(v[3])};
-  }
-  if (data != nullptr) XFree(data);
-  return extents;
+  const auto v =
+      property_values(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), XA_CARDINAL, 4);
+  if (v.size() != 4) return std::nullopt;
+  return std::array<int, 4>{static_cast<int>(v[0]), static_cast<int>(v[1]),
+                            static_cast<int>(v[2]), static_cast<int>(v[3])};
 }
 
 bool XServer::drag(int x0, int y0, int x1, int y1, int steps,

@@ -28,6 +28,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "app/x11_support.h"
+
 namespace ws::test {
 namespace {
 
@@ -353,21 +355,7 @@ struct BoxShows {
 };
 
 std::vector<unsigned long> long_property(Display* d, Window w, const char* name) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::vector<unsigned long> values;
-  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType,
-                         &type, &format, &count, &after, &data) == Success &&
-      data != nullptr) {
-    if (format == 32) {
-      const auto* v = reinterpret_cast<const unsigned long*>(data);
-      values.assign(v, v + count);
-    }
-    XFree(data);
-  }
-  return values;
+  return property_values(d, w, XInternAtom(d, name, False), AnyPropertyType, 1024);
 }
 
 // Where the window's frame (its top-level ancestor) lies in the stacking
