@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -626,22 +627,11 @@ bool XServer::wait_mapped(WindowId w, int timeout_ms) {
 bool XServer::wait_managed(WindowId w, int timeout_ms) {
   const auto start = Clock::now();
   do {
-    Display* d = connection();
-    if (d != nullptr) {
-      Atom type;
-      int format;
-      unsigned long count = 0, after;
-      unsigned char* data = nullptr;
-      bool listed = false;
-      if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False), 0,
-                             1024, False, XA_WINDOW, &type, &format, &count, &after,
-                             &data) == Success &&
-          data != nullptr && format == 32) {
-        const auto* windows = reinterpret_cast<const unsigned long*>(data);
-        listed = std::find(windows, windows + count, w) != windows + count;
-      }
-      if (data != nullptr) XFree(data);
-      if (listed) return true;
+    if (Display* d = connection()) {
+      const auto windows = property_values(d, DefaultRootWindow(d),
+                                           XInternAtom(d, "_NET_CLIENT_LIST", False), XA_WINDOW,
+                                           1024);
+      if (std::find(windows.begin(), windows.end(), w) != windows.end()) return true;
     }
     sleep_ms(5);
   } while (elapsed_ms(start) < timeout_ms);
