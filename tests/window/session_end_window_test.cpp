@@ -117,19 +117,21 @@ TEST_F(SessionEndWindowTest, EachSignalEndsTheProgramWithCode0InEveryState) {
   }
 }
 
-// A box open when the signal comes, on the program thread (a report) or the
-// frame thread (a critical error, an alert): it is answered as nobody can
-// any more, No or OK, and the program ends with 0.
+// A box open when the signal comes, on the program thread (a report, an
+// alert) or the frame thread (a critical error): it ends as nobody can answer
+// it any more, No or OK, and the program ends with 0. What the probe would
+// print after Yes never comes (after OK it may or may not: the program
+// thread parks at the end of the box's statement, and the stop request may
+// be there first).
 TEST_F(SessionEndWindowTest, AnOpenBoxEndsAsNoOrOkAndTheProgramEndsWithCode0) {
   const struct {
     const char* mode;
     const char* title;
-    const char* line;        // what the probe prints after the answer ("" for none)
-    const char* never_line;  // what it prints should it go on after Yes
+    const char* never_line;  // what the probe prints should it go on as after Yes
   } boxes[] = {
-      {"", "Unhandled Error #6", "", "after 40"},
-      {"alert", "Alert", "alert answered: ok", "alert answered: other"},
-      {"divide", "Critical Error", "", "after 20"},
+      {"", "Unhandled Error #6", "after 40"},
+      {"alert", "Alert", "alert answered: other"},
+      {"divide", "Critical Error", "after 20"},
   };
   for (const auto& b : boxes) {
     SCOPED_TRACE(b.title);
@@ -141,9 +143,6 @@ TEST_F(SessionEndWindowTest, AnOpenBoxEndsAsNoOrOkAndTheProgramEndsWithCode0) {
       ASSERT_TRUE(box && x().wait_mapped(*box, kPatienceMs)) << p.stderr_text();
       ASSERT_EQ(kill(p.pid(), s.number), 0);
       EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
-      if (*b.line) {
-        EXPECT_TRUE(p.has_line(b.line)) << p.stdout_text();
-      }
       EXPECT_FALSE(p.has_line(b.never_line));
     }
   }
