@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/session_end.h"
 #include "app/window.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
@@ -48,6 +49,7 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   // on every connection's failures end through the program's own path.
   install_x_error_handlers(rt);
   record_keyboard_state_at_start(rt);
+  install_session_end_signals(rt);
 
   // Marked running before any thread starts, so that no screen-mode change can
   // miss the display lock while the frame thread is starting.

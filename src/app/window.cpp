@@ -71,9 +71,22 @@ void on_library_error(const char* format, va_list args) {
   end_with_code_1();
 }
 
+// Whether a new connection to d's display opens: the server is there.
+bool display_reachable(Display* d) {
+  Display* probe = XOpenDisplay(XDisplayString(d));
+  if (probe == nullptr) return false;
+  XCloseDisplay(probe);
+  return true;
+}
+
 // Every connection of the process (the window's, a message box's) comes here
-// when the server goes away.
-int on_connection_lost(Display*) {
+// when it is lost. A box's connection may be lost alone, killed by another
+// client (xkill, a desktop's "force quit") while the display and the window
+// are fine: then this returns, the box's own exit handler lets the failed
+// call return, and the box counts as answered (x11_message_box.cpp). Any
+// other connection lost, or the display itself gone, ends the process.
+int on_connection_lost(Display* d) {
+  if (is_box_connection(d) && display_reachable(d)) return 0;
   report_and_end("winding-scheme: the connection to the display was lost\n");
 }
 

@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "app/session_end.h"
 #include "app/x11_support.h"
 #include "screen/font.h"
 
@@ -39,6 +41,17 @@ constexpr int kBesideY = 32;
 constexpr int kScreenAllowance = 64;
 // How often a box opened before the program's window looks for it.
 constexpr int kOwnerLookMs = 100;
+// How long a box unmapped by someone waits before it maps itself again: long
+// enough for the window manager to have finished what the unmap started (a
+// switch of virtual desktop that tells the new desktop only after it unmapped
+// the windows of the old one, the withdrawal of a box another client
+// unmapped), short enough not to be seen as a wait.
+constexpr int kUnmapSettleMs = 150;
+// How often a box looks at session_ended when there is no descriptor to
+// poll for it.
+constexpr int kSessionLookMs = 100;
+// _NET_WM_DESKTOP of a window shown on every virtual desktop.
+constexpr unsigned long kAllDesktops = 0xFFFFFFFF;
 
 // The window manager hints of the Motif convention that most window managers
 // read: which functions and decorations the frame offers.
@@ -122,44 +135,84 @@ Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_hei
 }
 
 // The connections of the boxes now open (see is_box_connection): a box whose
-// window another client destroyed goes on to the destruction's notice.
+// window another client destroyed goes on to the destruction's notice, and a
+// box whose connection another client killed counts as answered.
 std::array<std::atomic<Display*>, 4> g_box_connections{};
 
-struct DisplayCloser {
-  void operator()(Display* d) const {
+// A box's display connection, and whether it is lost (another client killed
+// it, or the server went away). Only the box's own thread uses it: Xlib calls
+// the exit handler below on the thread whose call met the loss.
+struct BoxConnection {
+  Display* display = nullptr;
+  bool lost = false;
+
+  BoxConnection() = default;
+  BoxConnection(const BoxConnection&) = delete;
+  BoxConnection& operator=(const BoxConnection&) = delete;
+
+  // Closed while still registered: closing a lost connection meets the loss
+  // again, and the process's handler must still take it for a box's. Should
+  // another box's new connection get the same address meanwhile, it has a
+  // slot of its own, and removing either equal entry leaves it registered.
+  ~BoxConnection() {
+    if (display == nullptr) return;
+    XCloseDisplay(display);
     for (auto& c : g_box_connections) {
-      Display* expected = d;
+      Display* expected = display;
       if (c.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel)) break;
     }
-    XCloseDisplay(d);
   }
 };
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
-// A connection for a box, registered with the error handler. Null when no
-// display can be opened.
-DisplayPtr open_box_connection() {
-  DisplayPtr d(XOpenDisplay(nullptr));
-  if (!d) return d;
-  for (auto& c : g_box_connections) {
+// Called by Xlib after the process's IO error handler has let a box's lost
+// connection pass: returning lets the failed call return instead of ending
+// the process. The box sees `lost` after that call and stops using the
+// connection.
+void on_box_connection_lost(Display*, void* connection) {
+  static_cast<BoxConnection*>(connection)->lost = true;
+}
+
+// Opens a connection for a box and registers it with the error handlers;
+// false when no display can be opened.
+bool open_box_connection(BoxConnection& c) {
+  c.display = XOpenDisplay(nullptr);
+  if (c.display == nullptr) return false;
+  XSetIOErrorExitHandler(c.display, on_box_connection_lost, &c);
+  for (auto& slot : g_box_connections) {
     Display* expected = nullptr;
-    if (c.compare_exchange_strong(expected, d.get(), std::memory_order_acq_rel)) break;
+    if (slot.compare_exchange_strong(expected, c.display, std::memory_order_acq_rel)) break;
   }
-  return d;
+  return true;
+}
+
+// How a box's wait ended without an answer from the user.
+enum class Ending {
+  Destroyed,       // another client destroyed the window: shown again if a question
+  SessionEnded,    // a session-end signal came: a question is No, a notice OK
+  ConnectionLost,  // another client killed the connection: a question is Yes, a notice OK
+};
+
+BoxAnswer answer_for_ending(Ending e, BoxKind kind) {
+  if (kind == BoxKind::Ok) return BoxAnswer::Ok;
+  return e == Ending::SessionEnded ? BoxAnswer::No : BoxAnswer::Yes;
 }
 
 // One box on the screen, from its mapping to its answer.
 class Box {
  public:
-  Box(Display* d, const std::string& caption, const std::string& text, BoxKind kind,
-      const std::atomic<unsigned long>& owner)
-      : d_(d),
+  Box(BoxConnection& connection, const std::string& caption, const std::string& text,
+      BoxKind kind, const std::atomic<unsigned long>& owner)
+      : connection_(connection),
+        d_(connection.display),
         kind_(kind),
         owner_(owner),
         wm_state_(atom("WM_STATE")),
         net_wm_state_(atom("_NET_WM_STATE")),
         hidden_(atom("_NET_WM_STATE_HIDDEN")),
-        showing_desktop_(atom("_NET_SHOWING_DESKTOP")) {
+        showing_desktop_(atom("_NET_SHOWING_DESKTOP")),
+        wm_desktop_(atom("_NET_WM_DESKTOP")),
+        current_desktop_(atom("_NET_CURRENT_DESKTOP")),
+        states_{atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR")} {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
     const int screen_width = DisplayWidth(d_, screen);
@@ -221,9 +274,7 @@ class Box {
     Atom type = atom("_NET_WM_WINDOW_TYPE_DIALOG");
     XChangeProperty(d_, window_, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&type), 1);
-    Atom states[] = {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR")};
-    XChangeProperty(d_, window_, net_wm_state_, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(states), 2);
+    set_first_states();
 
     // Only moving and closing: a box that could be minimised could be lost
     // while the program waits for it.
@@ -237,7 +288,8 @@ class Box {
     XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&motif), 5);
 
-    // The root tells of "show desktop" (see put_away).
+    // The root tells of "show desktop" (see put_away) and of the virtual
+    // desktop shown (see on_other_desktop).
     XSelectInput(d_, root, PropertyChangeMask);
 
     wm_delete_ = atom("WM_DELETE_WINDOW");
@@ -247,6 +299,8 @@ class Box {
     XMapRaised(d_, window_);
   }
 
+  // On a lost connection these calls only free what Xlib holds: nothing is
+  // sent any more.
   ~Box() {
     XFreeGC(d_, gc_);
     if (!destroyed_) XDestroyWindow(d_, window_);
@@ -256,18 +310,14 @@ class Box {
   Box(const Box&) = delete;
   Box& operator=(const Box&) = delete;
 
-  // Handles events until the box is answered. Nullopt when another client
-  // destroyed the window before an answer.
-  std::optional<BoxAnswer> run() {
+  // Handles events until the box is answered by the user (the answer), or
+  // its wait ends otherwise (the Ending).
+  std::variant<BoxAnswer, Ending> run() {
     for (;;) {
-      // Until the program's window exists, look for it now and then.
-      while (owned_ == 0 && XPending(d_) == 0) {
-        pollfd fd{ConnectionNumber(d_), POLLIN, 0};
-        poll(&fd, 1, kOwnerLookMs);
-        if (follow_owner()) XRaiseWindow(d_, window_);
-      }
+      if (const auto ending = wait_for_event()) return *ending;
       XEvent ev;
       XNextEvent(d_, &ev);
+      if (connection_.lost) return Ending::ConnectionLost;
       switch (ev.type) {
         case Expose:
           if (ev.xexpose.count == 0) draw();
@@ -290,23 +340,32 @@ class Box {
             draw();
           }
           break;
-        // A box that the window manager minimised or hid (its "show desktop"
-        // included) while it waits for its answer asks to be shown again.
+        // A box taken from the screen while it waits for its answer asks to
+        // be shown again (see come_back).
+        case MapNotify:
+          if (ev.xmap.window == window_) {
+            mapped_ = shown_ = true;
+            settle_due_.reset();
+          }
+          break;
         case UnmapNotify:
-          if (ev.xunmap.window == window_ && put_away()) show_again();
+          if (ev.xunmap.window == window_) {
+            mapped_ = false;
+            come_back();
+          }
           break;
         case PropertyNotify: {
           const Atom a = ev.xproperty.atom;
           const bool telling = ev.xproperty.window == window_
                                    ? a == wm_state_ || a == net_wm_state_
                                    : a == showing_desktop_;
-          if (telling && put_away()) show_again();
+          if (telling) come_back();
           break;
         }
         case DestroyNotify:
           if (ev.xdestroywindow.window == window_) {
             destroyed_ = true;
-            return std::nullopt;
+            return Ending::Destroyed;
           }
           break;
         case ClientMessage:
@@ -323,6 +382,85 @@ class Box {
 
  private:
   Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+
+  // Waits until an event is queued (nullopt), or until the wait ends for
+  // good: the session ended, or the connection was lost. Meanwhile it looks
+  // for the program's window until that exists, and maps a box that stayed
+  // unmapped again (see come_back).
+  std::optional<Ending> wait_for_event() {
+    for (;;) {
+      if (connection_.lost) return Ending::ConnectionLost;
+      // A box shown after the session ended ends before it is drawn.
+      if (session_ended()) return Ending::SessionEnded;
+      const bool queued = XPending(d_) != 0;
+      if (connection_.lost) return Ending::ConnectionLost;
+      if (queued) return std::nullopt;
+      if (settle_due_ && std::chrono::steady_clock::now() >= *settle_due_) {
+        settle_due_.reset();
+        if (!mapped_ && !on_other_desktop()) show_again();
+        continue;
+      }
+
+      int timeout = -1;
+      if (owned_ == 0) timeout = kOwnerLookMs;
+      const int wake = session_end_fd();
+      if (wake < 0) timeout = timeout < 0 ? kSessionLookMs : std::min(timeout, kSessionLookMs);
+      if (settle_due_) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              *settle_due_ - std::chrono::steady_clock::now())
+                              .count();
+        const int ms = static_cast<int>(std::max<int64_t>(left, 0));
+        timeout = timeout < 0 ? ms : std::min(timeout, ms);
+      }
+      pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wake, POLLIN, 0}};
+      poll(fds, 2, timeout);
+      // Readable only once the handler wrote to it: the session has ended.
+      if ((fds[1].revents & POLLIN) != 0) return Ending::SessionEnded;
+      if (follow_owner()) XRaiseWindow(d_, window_);
+    }
+  }
+
+  // The box's answer to a change that may have taken it from the screen.
+  // Whoever took it away, it comes back, unless the user shows another
+  // virtual desktop than the box's: the manager shows it again when the
+  // user comes back. Put away by the manager (minimised, hidden, the desktop
+  // shown), it asks to be shown at once; unmapped otherwise (by another
+  // client, say, after which the manager lets it go), it maps itself again
+  // after a short settling time, should it still be unmapped then.
+  void come_back() {
+    if (on_other_desktop()) return;
+    if (put_away()) {
+      show_again();
+    } else if (shown_ && !mapped_ && !settle_due_) {
+      settle_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnmapSettleMs);
+    }
+  }
+
+  // Whether the window manager shows another virtual desktop than the box's
+  // (_NET_CURRENT_DESKTOP of the root against _NET_WM_DESKTOP of the box).
+  // False when either is missing: no manager, one without virtual desktops,
+  // or a box it has let go.
+  bool on_other_desktop() {
+    const auto desktop = property(window_, wm_desktop_);
+    const auto current = property(DefaultRootWindow(d_), current_desktop_);
+    return !desktop.empty() && !current.empty() && desktop[0] != kAllDesktops &&
+           desktop[0] != current[0];
+  }
+
+  // The states the box asks for when it is mapped from the withdrawn state:
+  // above the other windows, no taskbar entry.
+  void set_first_states() {
+    XChangeProperty(d_, window_, net_wm_state_, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(states_), 2);
+  }
+
+  // Whether the window is withdrawn: never managed, or let go by the window
+  // manager (no WM_STATE, or WithdrawnState), which also drops the states the
+  // box asked for.
+  bool withdrawn() {
+    const auto state = property(window_, wm_state_);
+    return state.empty() || state[0] == WithdrawnState;
+  }
 
   // Makes the box a transient window of the program's window once that
   // exists. True when it has just become one.
@@ -353,9 +491,11 @@ class Box {
   }
 
   // Maps the box again (which takes an iconified window back to the normal
-  // state) and asks the window manager to activate it, as a pager would
+  // state, and a withdrawn one to a new start with the states it first asked
+  // for) and asks the window manager to activate it, as a pager would
   // (source 2): activating a window also ends "show desktop".
   void show_again() {
+    if (!mapped_ && withdrawn()) set_first_states();
     XMapRaised(d_, window_);
     XEvent active{};
     active.xclient.type = ClientMessage;
@@ -451,6 +591,7 @@ class Box {
     XFlush(d_);
   }
 
+  BoxConnection& connection_;
   Display* d_;
   Layout layout_;
   BoxKind kind_;
@@ -460,9 +601,14 @@ class Box {
   Window window_ = 0;
   GC gc_ = nullptr;
   Atom wm_delete_ = 0;
-  const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_;
-  int pressed_ = -1;  // the button under a held mouse button, or -1
+  const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_, wm_desktop_, current_desktop_;
+  const Atom states_[2];  // the states asked for at the first mapping
+  int pressed_ = -1;      // the button under a held mouse button, or -1
   bool destroyed_ = false;
+  bool mapped_ = false;   // as the last MapNotify or UnmapNotify told
+  bool shown_ = false;    // mapped once: the manager has taken the box on
+  // When a box found unmapped maps itself again (see come_back).
+  std::optional<std::chrono::steady_clock::time_point> settle_due_;
 };
 
 }  // namespace
@@ -475,16 +621,23 @@ bool is_box_connection(Display* d) {
 
 BoxAnswer X11MessageBoxes::show(const std::string& caption, const std::string& text,
                                 BoxKind kind) {
+  // Once the session has ended nobody answers: no box is opened.
+  if (session_ended()) return answer_for_ending(Ending::SessionEnded, kind);
   // A connection of the box's own: freeglut drops events of windows it did
   // not create, and the calling thread may be any thread.
-  DisplayPtr display = open_box_connection();
-  if (!display) return BoxAnswer::Unavailable;
+  BoxConnection connection;
+  if (!open_box_connection(connection)) return BoxAnswer::Unavailable;
   // A box destroyed from outside counts as closed when it only informs;
   // a question is asked again until it is answered.
   for (;;) {
-    Box box(display.get(), caption, text, kind, owner_);
-    if (const auto answer = box.run()) return *answer;
-    if (kind == BoxKind::Ok) return BoxAnswer::Ok;
+    if (session_ended()) return answer_for_ending(Ending::SessionEnded, kind);
+    std::variant<BoxAnswer, Ending> result = [&] {
+      Box box(connection, caption, text, kind, owner_);
+      return box.run();
+    }();
+    if (const auto* answer = std::get_if<BoxAnswer>(&result)) return *answer;
+    const Ending ending = std::get<Ending>(result);
+    if (ending != Ending::Destroyed || kind == BoxKind::Ok) return answer_for_ending(ending, kind);
   }
 }
 

@@ -11,7 +11,16 @@
 // button; Escape and the window manager's close answer OK in an OK box and do
 // nothing in a Yes/No box, whose question must be answered. Only the calling
 // thread waits: the program's own window lives on another connection and
-// thread and goes on being redrawn.
+// thread and goes on being redrawn. Nobody answers:
+// - once the session has ended (session_end.h): the open box, and any box
+//   shown later at once, ends as No (a question) or OK (a notice);
+// - when another client kills the box's connection (xkill, a "force quit"):
+//   the box counts as Yes (a notice as OK), as a box that cannot be shown.
+//
+// A box taken from the screen while it waits comes back, whoever took it:
+// minimised, hidden, "show desktop", or unmapped by another client (with or
+// without a window manager); not while the user shows another virtual
+// desktop than the box's, where the manager shows it again on the way back.
 //
 // Once the program's window exists, the box is its transient window: the
 // window manager keeps it above that window in every state, full screen
@@ -27,9 +36,11 @@ typedef struct _XDisplay Display;
 namespace ws {
 
 // Whether d is the connection of a box now open. Another client may destroy
-// a box between any two of its requests; the request that then fails must
-// not end the program, so the process's X error handlers let these
-// connections' errors pass. Any thread.
+// a box between any two of its requests, or kill its connection; the request
+// that then fails must not end the program, so the process's X error
+// handlers let these connections' errors pass, and the IO error handler lets
+// such a connection's loss pass while the display can still be reached. Any
+// thread.
 bool is_box_connection(Display* d);
 
 // The presenter the real program uses. Its show() answers Unavailable when no

@@ -24,6 +24,12 @@
 //   error_probe titles prints "LIVE" on the page, then sets a new window
 //                      title every few milliseconds until the process is
 //                      ended
+//   error_probe late   prints "LIVE" on the page and "waiting" to stdout,
+//                      then, within one statement (so that a stop request
+//                      meanwhile parks the program only after it), waits two
+//                      seconds and shows a question ("Late question") and a
+//                      notice ("Late notice"); prints "late question: " and
+//                      "late notice: " with each answer (yes, no, ok, none)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +37,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "screen/clock.h"
 #include "screen/text.h"
 #include "screen/window_ops.h"
 #include "winding/statement.h"
@@ -164,7 +171,45 @@ class TitlesProcedure final : public ws::Procedure {
   long count_ = 0;
 };
 
+class LateProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "late probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(4, say("waiting"));
+    STMT(10, late_boxes());
+  }
+
+ private:
+  static const char* name(ws::BoxAnswer a) {
+    switch (a) {
+      case ws::BoxAnswer::Yes:
+        return "yes";
+      case ws::BoxAnswer::No:
+        return "no";
+      case ws::BoxAnswer::Ok:
+        return "ok";
+      case ws::BoxAnswer::Unavailable:
+        break;
+    }
+    return "none";
+  }
+
+  void late_boxes() {
+    ws::sleep_real_ms(2000);
+    const ws::BoxAnswer question = rt.boxes.show("Late question", "Go on?", ws::BoxKind::YesNo);
+    std::printf("late question: %s\n", name(question));
+    const ws::BoxAnswer notice = rt.boxes.show("Late notice", "Late", ws::BoxKind::Ok);
+    std::printf("late notice: %s\n", name(notice));
+    std::fflush(stdout);
+  }
+};
+
 void run_error_procedure(ws::Runtime& rt) { ErrorProcedure(rt).run(); }
+void run_late_procedure(ws::Runtime& rt) { LateProcedure(rt).run(); }
 void run_signal_procedure(ws::Runtime& rt) { SignalProcedure(rt).run(); }
 void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
 void run_divide_procedure(ws::Runtime& rt) { DivideProcedure(rt).run(); }
@@ -181,7 +226,8 @@ int main(int argc, char** argv) {
                {"divide", run_divide_procedure},
                {"signal", run_signal_procedure},
                {"xerror", run_x_error_procedure},
-               {"titles", run_titles_procedure}};
+               {"titles", run_titles_procedure},
+               {"late", run_late_procedure}};
   ws::ProgramProcedure procedure = nullptr;
   for (const auto& m : modes)
     if (argc > 1 && std::strcmp(argv[1], m.mode) == 0) procedure = m.procedure;
