@@ -1,7 +1,8 @@
 // The layering of src/: the animator (winding) sits on the portable screen
-// runtime (screen), the platform (app) on both. A module (a header with its
-// source) includes only modules of its own layer or below, and no module
-// includes one that includes it back, directly or round a circle.
+// runtime (screen), the platform (app) on the screen runtime; only the
+// process's start (app/main) names the animator it runs. A module (a header
+// with its source) includes only modules of its own layer or below, and no
+// module includes one that includes it back, directly or round a circle.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -44,16 +45,19 @@ Graph read_includes() {
 std::string layer(const std::string& module) { return module.substr(0, module.find('/')); }
 
 TEST(IncludeRules, NoModuleIncludesALayerAboveIt) {
-  // What each layer may include besides itself.
+  // What each layer may include besides itself; the window side runs any
+  // procedure it is handed, and main hands it the animator.
   const std::map<std::string, std::set<std::string>> allowed = {
       {"screen", {}},
       {"winding", {"screen"}},
-      {"app", {"screen", "winding"}},
+      {"app", {"screen"}},
+      {"app/main", {"screen", "winding"}},
   };
   const Graph g = read_includes();
   ASSERT_GT(g.size(), 20u) << "the sources were not found under " << WS_SOURCE_DIR;
   for (const auto& [module, deps] : g) {
-    const auto rule = allowed.find(layer(module));
+    auto rule = allowed.find(module);
+    if (rule == allowed.end()) rule = allowed.find(layer(module));
     ASSERT_NE(rule, allowed.end()) << "a module outside the known layers: " << module;
     for (const std::string& d : deps)
       EXPECT_TRUE(layer(d) == layer(module) || rule->second.count(layer(d)) != 0)
