@@ -54,8 +54,11 @@ bool write_png(FILE* file, const ScreenPage& page, const png_color* colours, int
   return true;
 }
 
-bool read_png(FILE* file, png_uint_32& width, png_uint_32& height, std::vector<uint8_t>& pixels,
-              std::vector<png_bytep>& rows) {
+// Reads a PNG of the colour type given (a palette: one byte per pixel, the
+// colour number; 8-bit RGB: three) into bytes, rows top to bottom. False for
+// any other kind of picture.
+bool read_png(FILE* file, int colour_type_wanted, png_uint_32& width, png_uint_32& height,
+              std::vector<uint8_t>& bytes, std::vector<png_bytep>& rows) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -68,15 +71,17 @@ bool read_png(FILE* file, png_uint_32& width, png_uint_32& height, std::vector<u
   png_read_info(png, info);
   int depth = 0, colour_type = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colour_type, nullptr, nullptr, nullptr);
-  if (colour_type != PNG_COLOR_TYPE_PALETTE) {
+  const bool palette = colour_type_wanted == PNG_COLOR_TYPE_PALETTE;
+  if (colour_type != colour_type_wanted || (!palette && depth != 8)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
-  png_set_packing(png);  // one byte per pixel: the colour number
+  if (palette) png_set_packing(png);  // one byte per pixel: the colour number
   png_read_update_info(png, info);
-  pixels.assign(static_cast<size_t>(width) * height, 0);
+  const size_t row_bytes = static_cast<size_t>(width) * (palette ? 1 : 3);
+  bytes.assign(row_bytes * height, 0);
   rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels.data() + static_cast<size_t>(y) * width;
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = bytes.data() + y * row_bytes;
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
@@ -110,34 +115,6 @@ bool write_rgb(FILE* file, int width, int height, const uint32_t* pixels, uint8_
   return true;
 }
 
-// Reads an 8-bit RGB PNG into bytes, three per pixel.
-bool read_rgb(FILE* file, png_uint_32& width, png_uint_32& height, std::vector<uint8_t>& bytes,
-              std::vector<png_bytep>& rows) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_user_limits(png, kMaxSide, kMaxSide);
-  png_read_info(png, info);
-  int depth = 0, colour_type = 0;
-  png_get_IHDR(png, info, &width, &height, &depth, &colour_type, nullptr, nullptr, nullptr);
-  if (colour_type != PNG_COLOR_TYPE_RGB || depth != 8) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  bytes.assign(static_cast<size_t>(width) * height * 3, 0);
-  rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = bytes.data() + static_cast<size_t>(y) * width * 3;
-  png_read_image(png, rows.data());
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
-}
-
 }  // namespace
 
 bool write_page_png(const ScreenPage& page, const std::string& path) {
@@ -160,7 +137,7 @@ bool read_page_png(const std::string& path, int& width, int& height, std::vector
   if (!file) return false;
   png_uint_32 w = 0, h = 0;
   std::vector<png_bytep> rows;
-  if (!read_png(file.get(), w, h, pixels, rows)) {
+  if (!read_png(file.get(), PNG_COLOR_TYPE_PALETTE, w, h, pixels, rows)) {
     pixels.clear();
     return false;
   }
@@ -187,7 +164,7 @@ bool read_rgb_png(const std::string& path, int& width, int& height, std::vector<
   png_uint_32 w = 0, h = 0;
   std::vector<uint8_t> bytes;
   std::vector<png_bytep> rows;
-  if (!read_rgb(file.get(), w, h, bytes, rows)) return false;
+  if (!read_png(file.get(), PNG_COLOR_TYPE_RGB, w, h, bytes, rows)) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
   pixels.resize(static_cast<size_t>(w) * h);
