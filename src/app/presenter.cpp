@@ -24,6 +24,8 @@ struct Texture {
   uint64_t order = 0;  // the order number of the frame it holds
 };
 Texture g_texture;
+// present_frame is running (the window library may call it re-entrantly).
+bool g_presenting = false;
 
 std::chrono::steady_clock::time_point g_next_tick;
 // The pending redisplay is the display timer's. Any other comes from the
@@ -38,10 +40,10 @@ int64_t clock_ms() {
 
 // The clock, and the pointer's buttons only while an answer waits for them
 // alone (a round trip to the server each time).
-WindowObservation observe(const PresentState& ps) {
+WindowObservation observe(const Presenter& presenter) {
   WindowObservation seen;
   seen.now_ms = clock_ms();
-  if (answer_waits_for_pointer(ps, seen.now_ms)) seen.button_held = pointer_button_held();
+  if (presenter.answer_waits_for_pointer(seen.now_ms)) seen.button_held = pointer_button_held();
   return seen;
 }
 
@@ -120,12 +122,12 @@ void set_window_runtime(Runtime& rt) { g_rt = &rt; }
 
 void present_frame() {
   Runtime& rt = *g_rt;
-  PresentState& ps = rt.present;
-  if (ps.presenting) return;
-  ps.presenting = true;
-  if (!g_timer_redisplay) ps.forced_redraw = true;
+  Presenter& ps = rt.presenter;
+  if (g_presenting) return;
+  g_presenting = true;
+  if (!g_timer_redisplay) ps.repaint_requested();
   g_timer_redisplay = false;
-  const PresentPlan plan = plan_presentation(ps, rt.frames, rt.window, rt.state, observe(ps));
+  const PresentPlan plan = ps.plan(rt.frames, rt.window, rt.state, observe(ps));
   if (plan.draw) {
     if (plan.full_screen == FullScreenAction::Enter) request_full_screen(true);
     if (plan.full_screen == FullScreenAction::Leave) request_full_screen(false);
@@ -133,10 +135,11 @@ void present_frame() {
       glutReshapeWindow(plan.request->width, plan.request->height);
       glutPostRedisplay();
     }
-    draw(rt.frames.slots[plan.slot], plan.viewport, ps.window_w, ps.window_h);
+    const WindowSize window = ps.window_size();
+    draw(rt.frames.slots[plan.slot], plan.viewport, window.width, window.height);
     glutSwapBuffers();
   }
-  ps.presenting = false;
+  g_presenting = false;
 }
 
 void start_display_timer() { arm_display_timer(8); }
@@ -145,7 +148,7 @@ void display_timer_tick(int) {
   // Asked only when there is something to draw: an unchanged frame is not
   // drawn again, which keeps an idle window from costing a redraw a pass.
   if (glutGetWindow() != 0 &&
-      presentation_due(g_rt->present, g_rt->frames, g_rt->state, observe(g_rt->present))) {
+      g_rt->presenter.presentation_due(g_rt->frames, g_rt->state, observe(g_rt->presenter))) {
     g_timer_redisplay = true;
     glutPostRedisplay();
   }
@@ -158,7 +161,7 @@ void display_timer_tick(int) {
 std::chrono::steady_clock::time_point next_display_tick() { return g_next_tick; }
 
 void on_window_reshape(int width, int height) {
-  record_window_size(g_rt->present, width, height, clock_ms());
+  g_rt->presenter.window_size_reported(width, height, clock_ms());
 }
 
 }  // namespace ws

@@ -91,8 +91,7 @@ void read_window_state(Runtime& rt) {
   std::vector<Atom> states;
   if (!guarded([&] { states = window_states(); })) return;
   const std::vector<unsigned long> words(states.begin(), states.end());
-  follow_window_manager_state(
-      rt.present, window_manager_state(words, {g_wm.full_screen, g_wm.maximised_vert,
+  rt.presenter.window_manager_changed(window_manager_state(words, {g_wm.full_screen, g_wm.maximised_vert,
                                                g_wm.maximised_horz}));
 }
 
@@ -212,8 +211,7 @@ void follow_window_manager(Runtime& rt) {
     // is the manager's from now on.
     if (managed()) {
       g_wm.own_full_screen = false;
-      const bool full = rt.present.full_screen_mode.load(std::memory_order_relaxed) !=
-                        FullScreenMode::Windowed;
+      const bool full = rt.presenter.window_mode() != FullScreenMode::Windowed;
       send_state_message(full);
       XFlush(g_wm.display);
     }
