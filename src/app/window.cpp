@@ -58,10 +58,9 @@ void on_library_error(const char* format, va_list args) {
 // A failure that ends the process, met by one or several threads at once
 // (each connection of the process may meet it): the first one writes its
 // line to stderr and ends the process with code 1; the others wait for the
-// end.
+// end. The handlers are installed only once the side is published.
 [[noreturn]] void report_and_end(const char* line) {
-  static std::atomic_flag reported;
-  if (reported.test_and_set(std::memory_order_acq_rel)) {
+  if (g_side != nullptr && g_side->failure_reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
   std::string_view text(line);

@@ -3,6 +3,8 @@
 // the event loop.
 #pragma once
 
+#include <atomic>
+
 #include "app/presenter.h"
 #include "app/session_end.h"
 #include "app/window_context.h"
@@ -28,6 +30,10 @@ struct WindowSide {
   WindowHook hook{context};
   WindowManagerSide manager{context};
   GlPresenter presenter{context, manager};
+  // Set by the first thread whose connection met a failure that ends the
+  // process (the X error handlers); the others wait for the end. acq_rel
+  // test_and_set: exactly one thread writes the line.
+  std::atomic_flag failure_reported;
 };
 
 // Publishes the process's window side for the callbacks, hooks and handlers
