@@ -23,8 +23,8 @@ class EventLoopSteps {
   // redraws (glutMainLoopEvent).
   virtual void process_events() = 0;
   // Acts on what the X hooks recorded: the keys in order
-  // (dispatch_hooked_keys), then the window manager's news
-  // (follow_window_manager).
+  // (WindowHook::dispatch_keys), then the window manager's news
+  // (WindowManagerSide::follow).
   virtual void act_on_recorded() = 0;
   // Whether the window has gone: destroyed by another client, or closed by
   // the window library.

@@ -6,6 +6,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include "app/window_context.h"
 #include "app/window_manager.h"
 #include "screen/clock.h"
 #include "screen/presenting.h"
@@ -15,21 +16,6 @@ namespace ws {
 
 namespace {
 
-Runtime* g_rt = nullptr;
-
-struct Texture {
-  GLuint name = 0;
-  int32_t width = 0, height = 0;
-  bool loaded = false;
-  uint64_t order = 0;  // the order number of the frame it holds
-};
-Texture g_texture;
-
-std::chrono::steady_clock::time_point g_next_tick;
-// The pending redisplay is the display timer's. Any other comes from the
-// window library itself (the window was exposed or mapped) and must repaint.
-bool g_timer_redisplay = false;
-
 int64_t clock_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -38,46 +24,56 @@ int64_t clock_ms() {
 
 // The clock, and the pointer's buttons only while an answer waits for them
 // alone (a round trip to the server each time).
-WindowObservation observe(const PresentState& ps) {
+WindowObservation observe(const Presenter& presenter, WindowManagerSide& manager) {
   WindowObservation seen;
   seen.now_ms = clock_ms();
-  if (answer_waits_for_pointer(ps, seen.now_ms)) seen.button_held = pointer_button_held();
+  if (presenter.answer_waits_for_pointer(seen.now_ms))
+    seen.button_held = manager.pointer_button_held();
   return seen;
 }
 
-void arm_display_timer(int ms) {
-  g_next_tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  glutTimerFunc(ms, display_timer_tick, 0);
+// The window library's callbacks, which reach the GL presenter through the
+// window context.
+void display_callback() { gl_presenter().present_frame(); }
+void timer_callback(int) { gl_presenter().timer_tick(); }
+void reshape_callback(int width, int height) { gl_presenter().window_reshaped(width, height); }
+
+}  // namespace
+
+void GlPresenter::arm_display_timer(int ms) {
+  next_tick_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  glutTimerFunc(ms, timer_callback, 0);
 }
 
 // Uploads the slot's frame unless the texture already holds it.
-void upload(const FrameSlot& slot) {
-  if (g_texture.name == 0) {
-    glGenTextures(1, &g_texture.name);
-    glBindTexture(GL_TEXTURE_2D, g_texture.name);
+void GlPresenter::upload(const FrameSlot& slot) {
+  if (texture_.name == 0) {
+    glGenTextures(1, &texture_.name);
+    glBindTexture(GL_TEXTURE_2D, texture_.name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   }
-  glBindTexture(GL_TEXTURE_2D, g_texture.name);
+  glBindTexture(GL_TEXTURE_2D, texture_.name);
   const uint64_t order = slot.order.load(std::memory_order_relaxed);
-  if (g_texture.loaded && g_texture.order == order) return;
+  if (texture_.loaded && texture_.order == order) return;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   // 0xAARRGGBB words are B, G, R, A in memory.
-  if (g_texture.width == slot.width && g_texture.height == slot.height) {
+  if (texture_.width == slot.width && texture_.height == slot.height) {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, slot.width, slot.height, GL_BGRA,
                     GL_UNSIGNED_INT_8_8_8_8_REV, slot.pixels.data());
   } else {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, slot.width, slot.height, 0, GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, slot.pixels.data());
-    g_texture.width = slot.width;
-    g_texture.height = slot.height;
+    texture_.width = slot.width;
+    texture_.height = slot.height;
   }
-  g_texture.loaded = true;
-  g_texture.order = order;
+  texture_.loaded = true;
+  texture_.order = order;
 }
 
-void draw(const FrameSlot& slot, const Viewport& vp, int32_t window_w, int32_t window_h) {
+void GlPresenter::draw(const FrameSlot& slot, const Viewport& vp, int32_t window_w,
+                       int32_t window_h) {
   glViewport(0, 0, window_w, window_h);
   glDisable(GL_SCISSOR_TEST);
   glDisable(GL_DEPTH_TEST);
@@ -114,39 +110,41 @@ void draw(const FrameSlot& slot, const Viewport& vp, int32_t window_w, int32_t w
   glDisable(GL_TEXTURE_2D);
 }
 
-}  // namespace
+void GlPresenter::install() {
+  glutDisplayFunc(display_callback);
+  glutReshapeFunc(reshape_callback);
+  arm_display_timer(8);
+}
 
-void set_window_runtime(Runtime& rt) { g_rt = &rt; }
-
-void present_frame() {
-  Runtime& rt = *g_rt;
-  PresentState& ps = rt.present;
-  if (ps.presenting) return;
-  ps.presenting = true;
-  if (!g_timer_redisplay) ps.forced_redraw = true;
-  g_timer_redisplay = false;
-  const PresentPlan plan = plan_presentation(ps, rt.frames, rt.window, rt.state, observe(ps));
+void GlPresenter::present_frame() {
+  Runtime& rt = context_.rt;
+  Presenter& ps = rt.presenter;
+  if (presenting_) return;
+  presenting_ = true;
+  if (!timer_redisplay_) ps.repaint_requested();
+  timer_redisplay_ = false;
+  const PresentPlan plan = ps.plan(rt.frames, rt.window, rt.state, observe(ps, manager_));
   if (plan.draw) {
-    if (plan.full_screen == FullScreenAction::Enter) request_full_screen(true);
-    if (plan.full_screen == FullScreenAction::Leave) request_full_screen(false);
+    if (plan.full_screen == FullScreenAction::Enter) manager_.request_full_screen(true);
+    if (plan.full_screen == FullScreenAction::Leave) manager_.request_full_screen(false);
     if (plan.request) {
       glutReshapeWindow(plan.request->width, plan.request->height);
       glutPostRedisplay();
     }
-    draw(rt.frames.slots[plan.slot], plan.viewport, ps.window_w, ps.window_h);
+    const WindowSize window = ps.window_size();
+    draw(rt.frames.slots[plan.slot], plan.viewport, window.width, window.height);
     glutSwapBuffers();
   }
-  ps.presenting = false;
+  presenting_ = false;
 }
 
-void start_display_timer() { arm_display_timer(8); }
-
-void display_timer_tick(int) {
+void GlPresenter::timer_tick() {
   // Asked only when there is something to draw: an unchanged frame is not
   // drawn again, which keeps an idle window from costing a redraw a pass.
+  const Runtime& rt = context_.rt;
   if (glutGetWindow() != 0 &&
-      presentation_due(g_rt->present, g_rt->frames, g_rt->state, observe(g_rt->present))) {
-    g_timer_redisplay = true;
+      rt.presenter.presentation_due(rt.frames, rt.state, observe(rt.presenter, manager_))) {
+    timer_redisplay_ = true;
     glutPostRedisplay();
   }
   // Asked again a sixtieth of a second later, without sleeping on the window
@@ -155,10 +153,8 @@ void display_timer_tick(int) {
   arm_display_timer(1000 / 60);
 }
 
-std::chrono::steady_clock::time_point next_display_tick() { return g_next_tick; }
-
-void on_window_reshape(int width, int height) {
-  record_window_size(g_rt->present, width, height, clock_ms());
+void GlPresenter::window_reshaped(int width, int height) {
+  context_.rt.presenter.window_size_reported(width, height, clock_ms());
 }
 
 }  // namespace ws

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "app/app.h"
-#include "app/session_end.h"
 #include "app/window.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
@@ -42,14 +41,17 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   static X11MessageBoxes x11_boxes;
   static LoggingMessageBox boxes(&x11_boxes);
   static Runtime rt(clock, boxes, process);
+  static WindowSide side(rt);
 
   // The window is resizable: a size change by the user is not undone.
   rt.window.window_snap_back.store(false, std::memory_order_relaxed);
   // Before the first X call and before any thread can open a box: from here
-  // on every connection's failures end through the program's own path.
-  install_x_error_handlers(rt);
+  // on every connection's failures end through the program's own path. The
+  // handlers, the signal's among them, reach the runtime through the side.
+  publish_window_side(side);
+  install_x_error_handlers();
   record_keyboard_state_at_start(rt);
-  install_session_end_signals(rt);
+  side.session_end.install();
 
   // Marked running before any thread starts, so that no screen-mode change can
   // miss the display lock while the frame thread is starting.
@@ -57,7 +59,7 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   std::thread(program_thread_entry, &rt, procedure).detach();
   std::thread(frame_thread_entry, &rt).detach();
 
-  run_window(rt, argc, argv, x11_boxes);
+  run_window(side, argc, argv, x11_boxes);
 }
 
 }  // namespace ws

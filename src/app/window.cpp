@@ -20,9 +20,6 @@
 #include <string_view>
 
 #include "app/event_loop.h"
-#include "app/presenter.h"
-#include "app/window_manager.h"
-#include "app/x11_hook.h"
 #include "app/x11_message_box.h"
 #include "app/key_callbacks.h"
 #include "screen/error_stream.h"
@@ -32,13 +29,15 @@ namespace ws {
 
 namespace {
 
-// Published by install_x_error_handlers before any thread but the main one
-// runs; the handlers read it on whichever thread meets the error.
-Runtime* g_rt = nullptr;
+// The process's one window side (window_context.h): published by the start
+// before any thread but the main one runs, and before any callback or
+// handler that reads it is installed; read on whichever thread meets an
+// error or a signal.
+WindowSide* g_side = nullptr;
 
 [[noreturn]] void end_with_code_1() {
   std::fflush(stderr);
-  if (g_rt != nullptr) g_rt->process.end_process(1);
+  if (g_side != nullptr) g_side->context.rt.process.end_process(1);
   std::_Exit(1);
 }
 
@@ -59,10 +58,9 @@ void on_library_error(const char* format, va_list args) {
 // A failure that ends the process, met by one or several threads at once
 // (each connection of the process may meet it): the first one writes its
 // line to stderr and ends the process with code 1; the others wait for the
-// end.
+// end. The handlers are installed only once the side is published.
 [[noreturn]] void report_and_end(const char* line) {
-  static std::atomic_flag reported;
-  if (reported.test_and_set(std::memory_order_acq_rel)) {
+  if (g_side != nullptr && g_side->failure_reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
   std::string_view text(line);
@@ -101,7 +99,9 @@ int on_connection_lost(Display* d) {
 // - one of the window manager side's own requests on the window, which may
 //   meet the window gone (expected_window_manager_error).
 int on_x_error(Display* d, XErrorEvent* error) {
-  if (is_box_connection(d) || window_destroyed() || expected_window_manager_error(d, error->serial))
+  if (is_box_connection(d)) return 0;
+  if (g_side != nullptr &&
+      (g_side->hook.window_destroyed() || g_side->manager.expected_error(d, error->serial)))
     return 0;
   char text[160] = {};
   XGetErrorText(d, error->error_code, text, sizeof text);
@@ -111,14 +111,26 @@ int on_x_error(Display* d, XErrorEvent* error) {
   report_and_end(line);
 }
 
-void key_down(unsigned char key, int, int) { on_key_down(g_rt->keyboard, key, glutGetModifiers()); }
-void key_up(unsigned char key, int, int) { on_key_up(g_rt->keyboard, key, glutGetModifiers()); }
-void special_down(int key, int, int) { on_special_key_down(g_rt->keyboard, key); }
-void special_up(int key, int, int) { on_special_key_up(g_rt->keyboard, key); }
+Keyboard& keyboard() { return g_side->context.rt.keyboard; }
+void key_down(unsigned char key, int, int) { on_key_down(keyboard(), key, glutGetModifiers()); }
+void key_up(unsigned char key, int, int) { on_key_up(keyboard(), key, glutGetModifiers()); }
+void special_down(int key, int, int) { on_special_key_down(keyboard(), key); }
+void special_up(int key, int, int) { on_special_key_up(keyboard(), key); }
 // The mouse's state is never read.
 void mouse_button(int, int, int, int) {}
 void mouse_motion(int, int) {}
 void mouse_wheel(int, int, int, int) {}
+
+WindowAtoms intern_window_atoms(Display* d) {
+  WindowAtoms a;
+  a.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  a.wm_delete_window = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  a.net_wm_state = XInternAtom(d, "_NET_WM_STATE", False);
+  a.states.full_screen = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+  a.states.maximised_vert = XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+  a.states.maximised_horz = XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  return a;
+}
 
 struct Title {
   std::string text;
@@ -142,42 +154,48 @@ void apply_newer_title(WindowSettings& w, uint64_t& shown_generation) {
 // The event loop's steps on the window thread.
 class WindowLoopSteps final : public EventLoopSteps {
  public:
-  WindowLoopSteps(Runtime& rt, Display* display, uint64_t shown_generation)
-      : rt_(rt), display_(display), shown_generation_(shown_generation) {}
+  WindowLoopSteps(WindowSide& side, uint64_t shown_generation)
+      : c_(side), shown_generation_(shown_generation) {}
 
   void process_events() override { glutMainLoopEvent(); }
   void act_on_recorded() override {
-    dispatch_hooked_keys(rt_);
-    if (!window_destroyed()) follow_window_manager(rt_);
+    c_.hook.dispatch_keys();
+    if (!c_.hook.window_destroyed()) c_.manager.follow();
   }
-  bool window_gone() override { return window_destroyed() || glutGetWindow() == 0; }
-  void apply_title() override { apply_newer_title(rt_.window, shown_generation_); }
-  bool events_queued() override { return XPending(display_) != 0; }
-  bool recorded_waiting() override { return hooked_keys_waiting(); }
+  bool window_gone() override { return c_.hook.window_destroyed() || glutGetWindow() == 0; }
+  void apply_title() override { apply_newer_title(c_.context.rt.window, shown_generation_); }
+  bool events_queued() override { return XPending(c_.context.display) != 0; }
+  bool recorded_waiting() override { return c_.hook.keys_waiting(); }
   void sleep_until_work() override {
-    const auto left = next_display_tick() - std::chrono::steady_clock::now();
+    const auto left = c_.presenter.next_display_tick() - std::chrono::steady_clock::now();
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+    pollfd fd{ConnectionNumber(c_.context.display), POLLIN, 0};
     poll(&fd, 1, static_cast<int>(std::clamp<int64_t>(ms, 0, 100)));
   }
 
  private:
-  Runtime& rt_;
-  Display* display_;
+  WindowSide& c_;
   uint64_t shown_generation_;
 };
 
 }  // namespace
 
-void install_x_error_handlers(Runtime& rt) {
-  g_rt = &rt;
+void publish_window_side(WindowSide& side) { g_side = &side; }
+
+WindowHook& window_hook() { return g_side->hook; }
+WindowManagerSide& window_manager_side() { return g_side->manager; }
+GlPresenter& gl_presenter() { return g_side->presenter; }
+SessionEnd* published_session_end() { return g_side != nullptr ? &g_side->session_end : nullptr; }
+
+void install_x_error_handlers() {
   XSetIOErrorHandler(on_connection_lost);
   XSetErrorHandler(on_x_error);
 }
 
-void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
-  install_x_error_handlers(rt);
-  set_window_runtime(rt);
+void run_window(WindowSide& side, int argc, char** argv, X11MessageBoxes& boxes) {
+  WindowContext& context = side.context;
+  Runtime& rt = context.rt;
+  install_x_error_handlers();
   glutInitErrorFunc(on_library_error);
   glutInit(&argc, argv);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
@@ -193,7 +211,12 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   const Title first = stored_title(rt.window);
   uint64_t shown_generation = first.generation;
   glutCreateWindow(first.text.c_str());
-  boxes.set_owner_window(glXGetCurrentDrawable());
+  // The window and its connection, once, for every part of the window side.
+  context.display = glXGetCurrentDisplay();
+  context.window = glXGetCurrentDrawable();
+  context.root = DefaultRootWindow(context.display);
+  context.atoms = intern_window_atoms(context.display);
+  boxes.set_owner_window(context.window);
 
   // The presenter needs nothing beyond GL 1.1; whether the driver offers
   // framebuffer objects does not matter here.
@@ -201,12 +224,9 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   if (glew != GLEW_OK)
     rt.boxes.show("Alert", reinterpret_cast<const char*>(glewGetErrorString(glew)), BoxKind::Ok);
 
-  Display* display = glXGetCurrentDisplay();
-  install_window_hook(rt, display);
-  install_window_manager_hook(rt, display);
-
-  glutDisplayFunc(present_frame);
-  start_display_timer();
+  side.hook.install();
+  side.manager.install();
+  side.presenter.install();
   glutKeyboardFunc(key_down);
   glutKeyboardUpFunc(key_up);
   glutSpecialFunc(special_down);
@@ -215,9 +235,8 @@ void run_window(Runtime& rt, int argc, char** argv, X11MessageBoxes& boxes) {
   glutMotionFunc(mouse_motion);
   glutPassiveMotionFunc(mouse_motion);
   glutMouseWheelFunc(mouse_wheel);
-  glutReshapeFunc(on_window_reshape);
 
-  WindowLoopSteps steps(rt, display, shown_generation);
+  WindowLoopSteps steps(side, shown_generation);
   while (run_event_loop_round(steps) == RoundEnd::GoOn) {
   }
   // The window has gone some other way than through the close request

@@ -7,11 +7,11 @@
 #include <atomic>
 #include <vector>
 
+#include "app/window_context.h"
 #include "screen/presenting.h"
 #include "screen/runtime.h"
 
 // Last: X defines macros such as None and Bool.
-#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -25,18 +25,12 @@ namespace {
 constexpr long kStateRemove = 0;
 constexpr long kStateAdd = 1;
 
-struct ManagerHook {
-  Runtime* rt = nullptr;
-  Display* display = nullptr;
-  Window window = None;
-  Window root = None;
-  Atom net_wm_state = None;
-  Atom full_screen = None;
-  Atom maximised_vert = None;
-  Atom maximised_horz = None;
+}  // namespace
+
+struct WindowManagerSide::State {
   WireToEvent previous_property = nullptr;
   WireToEvent previous_reparent = nullptr;
-  // Window thread only: the hook and follow_window_manager both run there.
+  // Window thread only: the hook and follow both run there.
   bool state_changed = false;
   bool reparented = false;
   Window parent = None;
@@ -46,118 +40,73 @@ struct ManagerHook {
   int windowed_x = 0, windowed_y = 0;
 };
 
-ManagerHook g_wm;
-
-// The window may be gone (destroyed by another client, or by the window
-// library while the process ends) when its state is read or written: an
-// error of those requests is not a reason to end the process. The process's
-// X error handler asks expected_window_manager_error about each error.
-std::atomic<bool> g_guarding{false};
-unsigned long g_guard_first_serial = 0;  // written by the window thread before g_guarding
-bool g_guard_error = false;
-
-// Runs requests whose errors are expected; false when one failed.
-template <class Requests>
-bool guarded(Requests requests) {
-  g_guard_error = false;
-  g_guard_first_serial = NextRequest(g_wm.display);
-  g_guarding.store(true, std::memory_order_release);
-  requests();
-  XSync(g_wm.display, False);
-  g_guarding.store(false, std::memory_order_relaxed);
-  return !g_guard_error;
-}
-
-Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
-  const int type = wire->u.u.type & 0x7F;
-  const WireToEvent previous =
-      type == PropertyNotify ? g_wm.previous_property : g_wm.previous_reparent;
-  if (previous != nullptr && !previous(display, event, wire)) return False;
-  if (event->type == PropertyNotify && event->xproperty.window == g_wm.window &&
-      event->xproperty.atom == g_wm.net_wm_state)
-    g_wm.state_changed = true;
-  if (event->type == ReparentNotify && event->xreparent.window == g_wm.window) {
-    g_wm.reparented = true;
-    g_wm.parent = event->xreparent.parent;
+// The hook that Xlib calls, which reaches the part's state through the
+// window context.
+struct ManagerWire {
+  static Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
+    WindowManagerSide& side = window_manager_side();
+    const WindowContext& c = side.context_;
+    WindowManagerSide::State& wm = *side.state_;
+    const int type = wire->u.u.type & 0x7F;
+    const WireToEvent previous =
+        type == PropertyNotify ? wm.previous_property : wm.previous_reparent;
+    if (previous != nullptr && !previous(display, event, wire)) return False;
+    if (event->type == PropertyNotify && event->xproperty.window == c.window &&
+        event->xproperty.atom == c.atoms.net_wm_state)
+      wm.state_changed = true;
+    if (event->type == ReparentNotify && event->xreparent.window == c.window) {
+      wm.reparented = true;
+      wm.parent = event->xreparent.parent;
+    }
+    return True;
   }
-  return True;
-}
+};
 
-std::vector<Atom> window_states() {
-  return property_values(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 64);
-}
+namespace {
 
-void read_window_state(Runtime& rt) {
-  std::vector<Atom> states;
-  if (!guarded([&] { states = window_states(); })) return;
-  const std::vector<unsigned long> words(states.begin(), states.end());
-  follow_window_manager_state(
-      rt.present, window_manager_state(words, {g_wm.full_screen, g_wm.maximised_vert,
-                                               g_wm.maximised_horz}));
+std::vector<Atom> window_states(const WindowContext& c) {
+  return property_values(c.display, c.window, c.atoms.net_wm_state, XA_ATOM, 64);
 }
-
-bool managed() { return g_wm.parent != None && g_wm.parent != g_wm.root; }
 
 // Whether a window manager runs: one that does redirects the requests on the
 // root window's children to itself.
-bool manager_running() {
+bool manager_running(const WindowContext& c) {
   XWindowAttributes root{};
-  return XGetWindowAttributes(g_wm.display, g_wm.root, &root) != 0 &&
+  return XGetWindowAttributes(c.display, c.root, &root) != 0 &&
          (root.all_event_masks & SubstructureRedirectMask) != 0;
 }
 
-// With no manager to ask, the window covers the screen itself (raised over
-// the others), and back goes where it was; its size then is the
-// presenter's request.
-void cover_screen_ourselves() {
-  XWindowAttributes window{};
-  if (!guarded([&] { XGetWindowAttributes(g_wm.display, g_wm.window, &window); })) return;
-  g_wm.own_full_screen = true;
-  g_wm.windowed_x = window.x;
-  g_wm.windowed_y = window.y;
-  const int screen = DefaultScreen(g_wm.display);
-  guarded([&] {
-    XMoveResizeWindow(g_wm.display, g_wm.window, -window.border_width, -window.border_width,
-                      static_cast<unsigned>(DisplayWidth(g_wm.display, screen)),
-                      static_cast<unsigned>(DisplayHeight(g_wm.display, screen)));
-    XRaiseWindow(g_wm.display, g_wm.window);
-  });
-}
-
-void uncover_screen_ourselves() {
-  guarded([&] { XMoveWindow(g_wm.display, g_wm.window, g_wm.windowed_x, g_wm.windowed_y); });
-}
-
-void send_state_message(bool on) {
+void send_state_message(const WindowContext& c, bool on) {
   XEvent e{};
   e.xclient.type = ClientMessage;
-  e.xclient.window = g_wm.window;
-  e.xclient.message_type = g_wm.net_wm_state;
+  e.xclient.window = c.window;
+  e.xclient.message_type = c.atoms.net_wm_state;
   e.xclient.format = 32;
   e.xclient.data.l[0] = on ? kStateAdd : kStateRemove;
-  e.xclient.data.l[1] = static_cast<long>(g_wm.full_screen);
+  e.xclient.data.l[1] = static_cast<long>(c.atoms.states.full_screen);
   e.xclient.data.l[2] = 0;
   e.xclient.data.l[3] = 1;  // a normal application
-  XSendEvent(g_wm.display, g_wm.root, False, SubstructureRedirectMask | SubstructureNotifyMask,
-             &e);
-}
-
-// The window's own state list with full screen added or removed, for a
-// manager to adopt when it takes the window on.
-void write_own_state(bool on) {
-  std::vector<Atom> states;
-  if (!guarded([&] { states = window_states(); })) return;
-  states.erase(std::remove(states.begin(), states.end(), g_wm.full_screen), states.end());
-  if (on) states.push_back(g_wm.full_screen);
-  std::vector<unsigned long> words(states.begin(), states.end());
-  guarded([&] {
-    XChangeProperty(g_wm.display, g_wm.window, g_wm.net_wm_state, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(words.data()),
-                    static_cast<int>(words.size()));
-  });
+  XSendEvent(c.display, c.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }
 
 }  // namespace
+
+WindowManagerSide::WindowManagerSide(WindowContext& context)
+    : context_(context), state_(std::make_unique<State>()) {}
+
+WindowManagerSide::~WindowManagerSide() = default;
+
+// Runs requests whose errors are expected; false when one failed.
+template <class Requests>
+bool WindowManagerSide::guarded(Requests requests) {
+  guard_error_ = false;
+  guard_first_serial_ = NextRequest(context_.display);
+  guarding_.store(true, std::memory_order_release);
+  requests();
+  XSync(context_.display, False);
+  guarding_.store(false, std::memory_order_relaxed);
+  return !guard_error_;
+}
 
 WindowManagerState window_manager_state(const std::vector<unsigned long>& states,
                                         const WindowStateAtoms& atoms) {
@@ -172,93 +121,129 @@ WindowManagerState window_manager_state(const std::vector<unsigned long>& states
   return wm;
 }
 
-void install_window_manager_hook(Runtime& rt, Display* display) {
-  g_wm.rt = &rt;
-  g_wm.display = display;
-  g_wm.window = glXGetCurrentDrawable();
-  g_wm.root = DefaultRootWindow(display);
-  g_wm.net_wm_state = XInternAtom(display, "_NET_WM_STATE", False);
-  g_wm.full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  g_wm.maximised_vert = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
-  g_wm.maximised_horz = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
-  g_wm.previous_property = chain_wire_hook(display, PropertyNotify, manager_hook);
-  g_wm.previous_reparent = chain_wire_hook(display, ReparentNotify, manager_hook);
-  if (g_wm.window == None) return;
+void WindowManagerSide::install() {
+  Display* display = context_.display;
+  State& wm = *state_;
+  wm.previous_property = chain_wire_hook(display, PropertyNotify, ManagerWire::manager_hook);
+  wm.previous_reparent = chain_wire_hook(display, ReparentNotify, ManagerWire::manager_hook);
+  const Window window = context_.window;
+  if (window == None) return;
   // The window library does not ask for property changes; add them to the
   // window's events (its structure events bring the reparenting).
   XWindowAttributes attributes;
-  if (XGetWindowAttributes(display, g_wm.window, &attributes) != 0)
-    XSelectInput(display, g_wm.window, attributes.your_event_mask | PropertyChangeMask);
+  if (XGetWindowAttributes(display, window, &attributes) != 0)
+    XSelectInput(display, window, attributes.your_event_mask | PropertyChangeMask);
   Window root = None, parent = None, *children = nullptr;
   unsigned count = 0;
-  if (XQueryTree(display, g_wm.window, &root, &parent, &children, &count) != 0) {
-    g_wm.parent = parent;
+  if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
+    wm.parent = parent;
     if (children != nullptr) XFree(children);
   }
-  g_wm.state_changed = true;
+  wm.state_changed = true;
 }
 
-void follow_window_manager(Runtime& rt) {
-  if (g_wm.window == None) return;
-  if (g_wm.state_changed) {
-    g_wm.state_changed = false;
-    read_window_state(rt);
+void WindowManagerSide::follow() {
+  const WindowContext& c = context_;
+  State& wm = *state_;
+  if (c.window == None) return;
+  if (wm.state_changed) {
+    wm.state_changed = false;
+    std::vector<Atom> states;
+    if (guarded([&] { states = window_states(c); })) {
+      const std::vector<unsigned long> words(states.begin(), states.end());
+      c.rt.presenter.window_manager_changed(window_manager_state(words, c.atoms.states));
+    }
   }
-  if (g_wm.reparented) {
-    g_wm.reparented = false;
+  if (wm.reparented) {
+    wm.reparented = false;
     // A manager that has just taken the window on (at the start, or back
     // after it went away) may hold another idea of full screen than the
     // program: tell it the program's. Full screen the program made itself
     // is the manager's from now on.
-    if (managed()) {
-      g_wm.own_full_screen = false;
-      const bool full = rt.present.full_screen_mode.load(std::memory_order_relaxed) !=
-                        FullScreenMode::Windowed;
-      send_state_message(full);
-      XFlush(g_wm.display);
+    if (wm.parent != None && wm.parent != c.root) {
+      wm.own_full_screen = false;
+      send_state_message(c, c.rt.presenter.window_mode() != FullScreenMode::Windowed);
+      XFlush(c.display);
     }
   }
 }
 
-bool expected_window_manager_error(Display* display, unsigned long serial) {
+bool WindowManagerSide::expected_error(Display* display, unsigned long serial) {
   // Any thread may ask (for an error of its own connection); the window's
   // connection and the first serial are read only while a guard is up, after
   // the window thread published them.
-  if (!g_guarding.load(std::memory_order_acquire) || display != g_wm.display ||
-      serial < g_guard_first_serial)
+  if (!guarding_.load(std::memory_order_acquire) || display != context_.display ||
+      serial < guard_first_serial_)
     return false;
-  g_guard_error = true;
+  guard_error_ = true;
   return true;
 }
 
-void request_full_screen(bool on) {
-  if (g_wm.window == None) return;
+void WindowManagerSide::request_full_screen(bool on) {
+  const WindowContext& c = context_;
+  State& wm = *state_;
+  if (c.window == None) return;
   // A manager that does not reparent takes the message; with none running
   // it reaches nobody, and the window's own state waits for the next one.
-  send_state_message(on);
-  if (!managed()) {
-    write_own_state(on);
+  send_state_message(c, on);
+  if (wm.parent == None || wm.parent == c.root) {
+    // The window's own state list with full screen added or removed, for a
+    // manager to adopt when it takes the window on.
+    std::vector<Atom> states;
+    if (guarded([&] { states = window_states(c); })) {
+      const Atom full_screen = c.atoms.states.full_screen;
+      states.erase(std::remove(states.begin(), states.end(), full_screen), states.end());
+      if (on) states.push_back(full_screen);
+      std::vector<unsigned long> words(states.begin(), states.end());
+      guarded([&] {
+        XChangeProperty(c.display, c.window, c.atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(words.data()),
+                        static_cast<int>(words.size()));
+      });
+    }
     // With none running the program moves and sizes the window itself.
-    if (on && !manager_running()) {
-      cover_screen_ourselves();
-    } else if (!on && g_wm.own_full_screen) {
+    if (on && !manager_running(c)) {
+      cover_screen();
+    } else if (!on && wm.own_full_screen) {
       // A manager started since takes the window where it likes.
-      if (!manager_running()) uncover_screen_ourselves();
-      g_wm.own_full_screen = false;
+      if (!manager_running(c))
+        guarded([&] { XMoveWindow(c.display, c.window, wm.windowed_x, wm.windowed_y); });
+      wm.own_full_screen = false;
     }
   }
-  XFlush(g_wm.display);
+  XFlush(c.display);
 }
 
-bool pointer_button_held() {
-  if (g_wm.window == None) return false;
+// With no manager to ask, the window covers the screen itself (raised over
+// the others), and back goes where it was; its size then is the presenter's
+// request.
+void WindowManagerSide::cover_screen() {
+  const WindowContext& c = context_;
+  State& wm = *state_;
+  XWindowAttributes window{};
+  if (!guarded([&] { XGetWindowAttributes(c.display, c.window, &window); })) return;
+  wm.own_full_screen = true;
+  wm.windowed_x = window.x;
+  wm.windowed_y = window.y;
+  const int screen = DefaultScreen(c.display);
+  guarded([&] {
+    XMoveResizeWindow(c.display, c.window, -window.border_width, -window.border_width,
+                      static_cast<unsigned>(DisplayWidth(c.display, screen)),
+                      static_cast<unsigned>(DisplayHeight(c.display, screen)));
+    XRaiseWindow(c.display, c.window);
+  });
+}
+
+bool WindowManagerSide::pointer_button_held() {
+  const WindowContext& c = context_;
+  if (c.window == None) return false;
   Window root = None, child = None;
   int root_x = 0, root_y = 0, x = 0, y = 0;
   unsigned mask = 0;
   bool same_screen = false;
   if (!guarded([&] {
-        same_screen = XQueryPointer(g_wm.display, g_wm.window, &root, &child, &root_x, &root_y,
-                                    &x, &y, &mask) != 0;
+        same_screen =
+            XQueryPointer(c.display, c.window, &root, &child, &root_x, &root_y, &x, &y, &mask) != 0;
       }) ||
       !same_screen)
     return false;  // gone, or on another screen: not this window's drag

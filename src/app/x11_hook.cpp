@@ -12,13 +12,13 @@
 
 #include "app/key_event_log.h"
 #include "app/lock_keys.h"
+#include "app/window_context.h"
 #include "app/x11_hook.h"
 #include "screen/keyboard.h"
 #include "screen/runtime.h"
 
 // Last: X defines macros such as None and Bool.
 #include <GL/freeglut.h>
-#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -26,16 +26,10 @@
 
 namespace ws {
 
-namespace {
-
-struct HookState {
-  Runtime* rt = nullptr;
-  Display* display = nullptr;
-  Atom wm_protocols = None;
-  Atom wm_delete_window = None;
-  Window window = None;
-  // Set by the hook when another client destroyed the window; read by the
-  // event loop and by the X error handler (which may run on any thread).
+struct WindowHook::State {
+  // Set by the hook when another client destroyed the window (release);
+  // read by the event loop and by the X error handler, which may run on any
+  // thread (acquire).
   std::atomic<bool> window_destroyed{false};
   KeyCode pause_keycode = 0;
   KeyCode break_keycode = 0;
@@ -50,10 +44,19 @@ struct HookState {
   KeyEventLog<XEvent> log;
 };
 
-HookState g_hook;
+// The hooks that Xlib calls, which reach the hook's state through the
+// window context.
+struct WindowHookWire {
+  static WindowHook::State& state() { return *window_hook().state_; }
+  static const WindowContext& context() { return window_hook().context_; }
+  static Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire);
+  static Bool keyboard_state_hook(Display* display, XEvent* event, xEvent* wire);
+};
 
-KeyboardNotice lock_notice(unsigned locked_mods) {
-  const LockToggles t = lock_toggles(locked_mods, g_hook.lock_masks);
+namespace {
+
+KeyboardNotice lock_notice(const LockMasks& masks, unsigned locked_mods) {
+  const LockToggles t = lock_toggles(locked_mods, masks);
   KeyboardNotice n{KeyboardNotice::Kind::LockToggles};
   n.caps_lock = t.caps;
   n.num_lock = t.num;
@@ -61,11 +64,12 @@ KeyboardNotice lock_notice(unsigned locked_mods) {
 }
 
 // The notice of a Pause or Break key event; none for any other key.
-std::optional<KeyboardNotice> pause_or_break(const XKeyEvent& key, bool press) {
-  const bool on_pause = key.keycode == g_hook.pause_keycode;
-  const bool on_break = key.keycode == g_hook.break_keycode && !on_pause;
+template <class State>
+std::optional<KeyboardNotice> pause_or_break(State& hook, const XKeyEvent& key, bool press) {
+  const bool on_pause = key.keycode == hook.pause_keycode;
+  const bool on_break = key.keycode == hook.break_keycode && !on_pause;
   if (!on_pause && !on_break) return std::nullopt;
-  int32_t& down = on_pause ? g_hook.pause_keycode_down : g_hook.break_keycode_down;
+  int32_t& down = on_pause ? hook.pause_keycode_down : hook.break_keycode_down;
   // Break is its own key, or the Pause key with Ctrl held.
   int32_t code = on_break || (key.state & ControlMask) != 0 ? kKeyBreak : kKeyPause;
   if (press) {
@@ -77,16 +81,20 @@ std::optional<KeyboardNotice> pause_or_break(const XKeyEvent& key, bool press) {
   return KeyboardNotice{press ? KeyboardNotice::Kind::Press : KeyboardNotice::Kind::Release, code};
 }
 
-Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
+}  // namespace
+
+Bool WindowHookWire::window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
+  WindowHook::State& hook = state();
+  const WindowContext& c = context();
   const int type = wire->u.u.type & 0x7F;
-  const WireToEvent previous = g_hook.previous[type];
+  const WireToEvent previous = hook.previous[type];
   if (previous != nullptr && !previous(display, event, wire)) return False;
   switch (event->type) {
     case ClientMessage:
-      if (event->xclient.message_type == g_hook.wm_protocols && event->xclient.format == 32 &&
-          static_cast<Atom>(event->xclient.data.l[0]) == g_hook.wm_delete_window) {
+      if (event->xclient.message_type == c.atoms.wm_protocols && event->xclient.format == 32 &&
+          static_cast<Atom>(event->xclient.data.l[0]) == c.atoms.wm_delete_window) {
         // The window stays; the frame thread ends the process.
-        g_hook.rt->state.close_request.fetch_or(1, std::memory_order_acq_rel);
+        c.rt.state.close_request.fetch_or(1, std::memory_order_acq_rel);
         return False;
       }
       break;
@@ -94,19 +102,20 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
     case KeyRelease:
       // Pause and Break are recorded, a key behind a recorded one waits for
       // it: either is dropped here.
-      if (g_hook.log.take_key_event(pause_or_break(event->xkey, event->type == KeyPress), *event))
+      if (hook.log.take_key_event(pause_or_break(hook, event->xkey, event->type == KeyPress),
+                                  *event))
         return False;
       break;
     case DestroyNotify:
       // The window library ignores it and would go on as if the window
       // still existed.
-      if (event->xdestroywindow.window == g_hook.window && g_hook.window != None)
-        g_hook.window_destroyed.store(true, std::memory_order_release);
+      if (event->xdestroywindow.window == c.window && c.window != None)
+        hook.window_destroyed.store(true, std::memory_order_release);
       break;
     case FocusOut:
       // The releases of keys held now go to another window.
       if (event->xfocus.detail != NotifyInferior)
-        g_hook.log.record({KeyboardNotice::Kind::FocusLost});
+        hook.log.record({KeyboardNotice::Kind::FocusLost});
       break;
     default:
       break;
@@ -115,20 +124,23 @@ Bool window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
 }
 
 // The keyboard's lock-toggle changes, which the window library ignores.
-Bool keyboard_state_hook(Display* display, XEvent* event, xEvent* wire) {
-  if (g_hook.previous_xkb != nullptr && !g_hook.previous_xkb(display, event, wire)) return False;
+Bool WindowHookWire::keyboard_state_hook(Display* display, XEvent* event, xEvent* wire) {
+  WindowHook::State& hook = state();
+  if (hook.previous_xkb != nullptr && !hook.previous_xkb(display, event, wire)) return False;
   const auto& xkb = reinterpret_cast<const XkbEvent&>(*event);
   if (xkb.any.xkb_type != XkbStateNotify) return True;
-  g_hook.log.record(lock_notice(xkb.state.locked_mods));
+  hook.log.record(lock_notice(hook.lock_masks, xkb.state.locked_mods));
   return False;
 }
 
+namespace {
+
 // Hands held-back key events to the window library, in their order, and lets
 // it process them now.
-void hand_back(const std::vector<XEvent>& events) {
+void hand_back(Display* display, const std::vector<XEvent>& events) {
   for (auto it = events.rbegin(); it != events.rend(); ++it) {
     XEvent e = *it;
-    XPutBackEvent(g_hook.display, &e);
+    XPutBackEvent(display, &e);
   }
   glutMainLoopEvent();
 }
@@ -146,17 +158,19 @@ void act(Runtime& rt, const KeyboardNotice& n) {
 
 }  // namespace
 
-void install_window_hook(Runtime& rt, Display* display) {
-  g_hook.rt = &rt;
-  g_hook.display = display;
-  g_hook.wm_protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  g_hook.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
-  g_hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
-  g_hook.break_keycode = XKeysymToKeycode(display, XK_Break);
-  const Window window = glXGetCurrentDrawable();
-  g_hook.window = window;
+WindowHook::WindowHook(WindowContext& context)
+    : context_(context), state_(std::make_unique<State>()) {}
+
+WindowHook::~WindowHook() = default;
+
+void WindowHook::install() {
+  Display* display = context_.display;
+  State& hook = *state_;
+  hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
+  hook.break_keycode = XKeysymToKeycode(display, XK_Break);
+  const Window window = context_.window;
   for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut, DestroyNotify})
-    g_hook.previous[type] = chain_wire_hook(display, type, window_proc_hook);
+    hook.previous[type] = chain_wire_hook(display, type, WindowHookWire::window_proc_hook);
   // The window library does not ask for focus changes; add them to the
   // window's events (it asks for its structure's changes, DestroyNotify
   // among them).
@@ -168,23 +182,28 @@ void install_window_hook(Runtime& rt, Display* display) {
   // nothing polls the server for them.
   int opcode = 0, event_base = 0, error_base = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
   if (XkbQueryExtension(display, &opcode, &event_base, &error_base, &major, &minor)) {
-    g_hook.lock_masks = lock_masks(display);
-    g_hook.previous_xkb = chain_wire_hook(display, event_base, keyboard_state_hook);
+    hook.lock_masks = lock_masks(display);
+    hook.previous_xkb = chain_wire_hook(display, event_base, WindowHookWire::keyboard_state_hook);
     XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
                           XkbModifierLockMask);
     // A change between the keyboard's reading at start and now.
     XkbStateRec state;
     if (XkbGetState(display, XkbUseCoreKbd, &state) == Success)
-      g_hook.log.record(lock_notice(state.locked_mods));
+      hook.log.record(lock_notice(hook.lock_masks, state.locked_mods));
   }
 }
 
-bool hooked_keys_waiting() { return g_hook.log.holding(); }
+bool WindowHook::keys_waiting() const { return state_->log.holding(); }
 
-bool window_destroyed() { return g_hook.window_destroyed.load(std::memory_order_acquire); }
+bool WindowHook::window_destroyed() const {
+  return state_->window_destroyed.load(std::memory_order_acquire);
+}
 
-void dispatch_hooked_keys(Runtime& rt) {
-  g_hook.log.drain([&rt](const KeyboardNotice& n) { act(rt, n); }, hand_back);
+void WindowHook::dispatch_keys() {
+  Runtime& rt = context_.rt;
+  Display* display = context_.display;
+  state_->log.drain([&rt](const KeyboardNotice& n) { act(rt, n); },
+                    [display](const std::vector<XEvent>& events) { hand_back(display, events); });
 }
 
 }  // namespace ws

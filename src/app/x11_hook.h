@@ -4,30 +4,48 @@
 // behind them. Internal to the window; run_window wires it up.
 #pragma once
 
-typedef struct _XDisplay Display;
+#include <memory>
 
 namespace ws {
 
-struct Runtime;
+struct WindowContext;
 
-// Hooks the conversion of ClientMessage, KeyPress, KeyRelease, FocusOut and
-// DestroyNotify events, and the keyboard extension's state changes, on the window library's
-// connection (window_proc_hook): a WM_DELETE_WINDOW message sets bit 0 of
-// close_request and is dropped; Pause and Break are recorded and dropped
-// before the window library sees them, and so are the key events behind them
-// until they have been acted upon; the window's destruction by another client
-// is noted (window_destroyed).
-void install_window_hook(Runtime& rt, Display* display);
-// Acts on what the hook recorded, in order (after the window library's event
-// processing returned): Pause and Break go to the key handling, the key events
-// held back behind them to the window library, a focus loss lets the held
-// modifiers go, lock-toggle changes are reported.
-void dispatch_hooked_keys(Runtime& rt);
-// Whether the hook recorded something that dispatch_hooked_keys has not yet
-// acted upon. Window thread.
-bool hooked_keys_waiting();
-// Whether another client destroyed the window: the window library goes on
-// as if it still existed, and every request that names it fails. Any thread.
-bool window_destroyed();
+// The hook's part of the window context. Its state is its own (the keycodes
+// and lock masks looked up beforehand, the converters it chains to, the log
+// of what it recorded); the hook itself reaches it through the context.
+class WindowHook {
+ public:
+  explicit WindowHook(WindowContext& context);
+  ~WindowHook();
+  WindowHook(const WindowHook&) = delete;
+  WindowHook& operator=(const WindowHook&) = delete;
+
+  // Hooks the conversion of ClientMessage, KeyPress, KeyRelease, FocusOut
+  // and DestroyNotify events, and the keyboard extension's state changes, on
+  // the window's connection: a WM_DELETE_WINDOW message sets bit 0 of
+  // close_request and is dropped; Pause and Break are recorded and dropped
+  // before the window library sees them, and so are the key events behind
+  // them until they have been acted upon; the window's destruction by
+  // another client is noted (window_destroyed).
+  void install();
+  // Acts on what the hook recorded, in order (after the window library's
+  // event processing returned): Pause and Break go to the key handling, the
+  // key events held back behind them to the window library, a focus loss
+  // lets the held modifiers go, lock-toggle changes are reported.
+  void dispatch_keys();
+  // Whether the hook recorded something that dispatch_keys has not yet
+  // acted upon. Window thread.
+  bool keys_waiting() const;
+  // Whether another client destroyed the window: the window library goes on
+  // as if it still existed, and every request that names it fails. Any
+  // thread.
+  bool window_destroyed() const;
+
+ private:
+  struct State;
+  friend struct WindowHookWire;
+  WindowContext& context_;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace ws

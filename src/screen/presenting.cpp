@@ -76,119 +76,116 @@ SlotChoice choose_present_slot(FrameStore& frames) {
 
 namespace {
 
+float aspect_of(int32_t w, int32_t h) { return static_cast<float>(static_cast<Real>(w) / h); }
+
+}  // namespace
+
 // The time conditions of a deferred answer: its last report is some quiet
 // time old, and no answer of the presenter's is still in flight.
-bool deferred_answer_quiet(const PresentState& ps, int64_t now_ms) {
-  if (!ps.answer_deferred) return false;
-  if (now_ms - ps.last_report_ms < kSettleQuietMs) return false;
-  return !ps.window_adjusted || now_ms - ps.asked_at_ms >= kAnswerFlightMs;
+bool Presenter::deferred_answer_quiet(int64_t now_ms) const {
+  if (!deferred_) return false;
+  if (now_ms - deferred_->last_report_ms < kSettleQuietMs) return false;
+  return !in_flight_ || now_ms - in_flight_->asked_at_ms >= kAnswerFlightMs;
 }
 
-bool deferred_answer_settled(const PresentState& ps, const WindowObservation& seen) {
-  return deferred_answer_quiet(ps, seen.now_ms) && !seen.button_held;
+bool Presenter::deferred_answer_settled(const WindowObservation& seen) const {
+  return deferred_answer_quiet(seen.now_ms) && !seen.button_held;
 }
-
-float aspect_of(int32_t w, int32_t h) { return static_cast<float>(static_cast<Real>(w) / h); }
 
 // An answer in flight for longer than the manager takes to grant one: the
 // manager has refused it. The window keeps the size it has; the aspect rule
 // takes that size as answered, and the refused size is not asked for again
 // while the window keeps it.
-void end_overdue_answer(PresentState& ps, int64_t now_ms) {
-  if (!ps.window_adjusted || now_ms - ps.asked_at_ms < kAnswerFlightMs) return;
-  ps.window_adjusted = false;
-  if (ps.window_w == ps.asked_w && ps.window_h == ps.asked_h) return;
+void Presenter::end_overdue_answer(int64_t now_ms) {
+  if (!in_flight_ || now_ms - in_flight_->asked_at_ms < kAnswerFlightMs) return;
+  const WindowSize asked = in_flight_->size;
+  in_flight_.reset();
+  if (window_ == asked) return;
   // A user's newer size overtook the answer: it is no refusal, and that
   // size waits for its own answer.
-  if (ps.answer_deferred && ps.answer_overtaken) return;
-  ps.refused_w = ps.asked_w;
-  ps.refused_h = ps.asked_h;
-  ps.kept_w = ps.window_w;
-  ps.kept_h = ps.window_h;
-  if (ps.window_w > 0 && ps.window_h > 0) ps.requested_aspect = aspect_of(ps.window_w, ps.window_h);
+  if (deferred_ && deferred_->overtaken_by) return;
+  refused_ = Refusal{asked, window_};
+  if (window_.width > 0 && window_.height > 0)
+    requested_aspect_ = aspect_of(window_.width, window_.height);
 }
 
-}  // namespace
-
-bool answer_waits_for_pointer(const PresentState& ps, int64_t now_ms) {
-  return deferred_answer_quiet(ps, now_ms);
+WindowSize Presenter::begin_answer(WindowSize size, int64_t now_ms) {
+  in_flight_ = Answer{size, now_ms};
+  return size;
 }
 
-bool presentation_due(const PresentState& ps, const FrameStore& frames, const RunState& state,
-                      const WindowObservation& seen) {
-  if (ps.forced_redraw ||
-      ps.full_screen_request.load(std::memory_order_relaxed) != FullScreenRequest::NoChange)
-    return true;
+// A request for size unless the window has it within a pixel, or the manager
+// has just refused it and the window still has the size kept instead.
+std::optional<WindowSize> Presenter::ask_for(WindowSize size, int64_t now_ms) {
+  if (std::abs(size.width - window_.width) <= 1 && std::abs(size.height - window_.height) <= 1)
+    return std::nullopt;
+  if (refused_ && size == refused_->asked && window_ == refused_->kept) return std::nullopt;
+  return begin_answer(size, now_ms);
+}
+
+bool Presenter::answer_waits_for_pointer(int64_t now_ms) const {
+  return deferred_answer_quiet(now_ms);
+}
+
+bool Presenter::presentation_due(const FrameStore& frames, const RunState& state,
+                                 const WindowObservation& seen) const {
+  if (forced_redraw_ || full_screen_change()) return true;
   // A settled size is answered with the frame shown (before the first frame
   // there is nothing to answer with: that frame comes with its own answer).
-  if (deferred_answer_settled(ps, seen) && displaying_slot(frames) >= 0) return true;
+  if (deferred_answer_settled(seen) && displaying_slot(frames) >= 0) return true;
   // Newer frames wait for the end of the pause.
   if (state.pause_requested.load(std::memory_order_acquire) != 0) return false;
   return newest_ready_slot(frames, displaying_slot(frames)) >= 0;
 }
 
-void follow_window_manager_state(PresentState& ps, const WindowManagerState& wm) {
-  const bool was_full_screen = ps.wm_full_screen;
-  ps.wm_maximised = wm.maximised;
-  ps.wm_full_screen = wm.full_screen;
+void Presenter::window_manager_changed(const WindowManagerState& wm) {
+  const bool was_full_screen = wm_.full_screen;
+  wm_ = wm;
   if (wm.full_screen == was_full_screen) return;
   // A change the presenter asked for shows up here too: the mode already
   // says so. A pending Alt+Enter is applied on its own.
-  if (ps.full_screen_request.load(std::memory_order_relaxed) != FullScreenRequest::NoChange) return;
-  const bool windowed =
-      ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed;
+  if (full_screen_change()) return;
+  const bool windowed = window_mode_ == FullScreenMode::Windowed;
   if (wm.full_screen && windowed) {
-    ps.full_screen_mode.store(FullScreenMode::Stretched, std::memory_order_relaxed);
-    ps.full_screen_smooth.store(false, std::memory_order_relaxed);
-    ps.answer_deferred = false;
-    ps.forced_redraw = true;
+    full_screen_ = FullScreenState::StretchedSharp;
+    window_mode_ = FullScreenMode::Stretched;
+    deferred_.reset();
+    forced_redraw_ = true;
   } else if (!wm.full_screen && !windowed) {
-    ps.full_screen_mode.store(FullScreenMode::Windowed, std::memory_order_relaxed);
-    ps.forced_redraw = true;
+    full_screen_ = FullScreenState::Windowed;
+    window_mode_ = FullScreenMode::Windowed;
+    forced_redraw_ = true;
   }
 }
 
-namespace {
-
-// A request for size unless the window has it within a pixel, or the manager
-// has just refused it and the window still has the size kept instead.
-std::optional<WindowSize> ask_for(PresentState& ps, WindowSize size) {
-  const int32_t ww = ps.window_w, wh = ps.window_h;
-  if (std::abs(size.width - ww) <= 1 && std::abs(size.height - wh) <= 1) return std::nullopt;
-  if (size.width == ps.refused_w && size.height == ps.refused_h && ww == ps.kept_w &&
-      wh == ps.kept_h)
-    return std::nullopt;
-  ps.window_adjusted = true;
-  ps.asked_w = size.width;
-  ps.asked_h = size.height;
-  return size;
+void Presenter::alt_enter(FrameStore& frames) {
+  full_screen_ = full_screen_step(full_screen_).next;
+  frames.force_rebuild.store(true, std::memory_order_release);
 }
 
-}  // namespace
-
-std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
-                                       ScalingMode scaling, bool snap_back) {
-  const bool size_changed = fw != ps.previous_frame_w || fh != ps.previous_frame_h;
-  ps.previous_frame_w = fw;
-  ps.previous_frame_h = fh;
+std::optional<WindowSize> Presenter::answer_frame(int32_t fw, int32_t fh, ScalingMode scaling,
+                                                  bool snap_back, int64_t now_ms) {
+  const WindowSize frame{fw, fh};
+  const bool size_changed = frame != previous_frame_;
+  previous_frame_ = frame;
   // The size to answer: the user's newest, also where an older answer
   // applied after it has changed the window since.
-  const bool overtaken = ps.answer_deferred && ps.answer_overtaken;
-  const int32_t ww = overtaken ? ps.newer_w : ps.window_w;
-  const int32_t wh = overtaken ? ps.newer_h : ps.window_h;
+  const std::optional<WindowSize> overtaken_by =
+      deferred_ ? deferred_->overtaken_by : std::nullopt;
+  const WindowSize window = overtaken_by.value_or(window_);
+  const int32_t ww = window.width, wh = window.height;
   // This is the answer to the size at hand, whether it asks for anything.
-  ps.answer_deferred = false;
-  ps.answer_overtaken = false;
+  deferred_.reset();
   if (fw <= 0 || fh <= 0 || ww <= 0 || wh <= 0) return std::nullopt;
   // Maximised or full screen, the manager gives the size and keeps it: the
   // page is stretched into it.
-  if (ps.wm_maximised || ps.wm_full_screen) return std::nullopt;
-  const float page_aspect = static_cast<float>(static_cast<Real>(fw) / fh);
+  if (wm_.maximised || wm_.full_screen) return std::nullopt;
+  const float page_aspect = aspect_of(fw, fh);
 
   if (scaling != ScalingMode::Own) {
-    const float window_aspect = static_cast<float>(static_cast<Real>(ww) / wh);
-    if (window_aspect != ps.requested_aspect && window_aspect != page_aspect) {
-      const int32_t pw = ps.previous_window_w, ph = ps.previous_window_h;
+    const float window_aspect = aspect_of(ww, wh);
+    if (window_aspect != requested_aspect_ && window_aspect != page_aspect) {
+      const int32_t pw = previous_window_.width, ph = previous_window_.height;
       WindowSize keep_height{static_cast<int32_t>(wh * static_cast<Real>(page_aspect)), wh};
       WindowSize keep_width{ww, static_cast<int32_t>(ww / static_cast<Real>(page_aspect))};
       WindowSize size;
@@ -200,68 +197,47 @@ std::optional<WindowSize> adapt_window(PresentState& ps, int32_t fw, int32_t fh,
         size = std::abs(ph - wh) < std::abs(pw - ww) ? keep_width : keep_height;
       if (size.width < 1) size.width = 1;
       if (size.height < 1) size.height = 1;
-      const std::optional<WindowSize> request = ask_for(ps, size);
-      if (request) ps.requested_aspect = aspect_of(size.width, size.height);
+      const std::optional<WindowSize> request = ask_for(size, now_ms);
+      if (request) requested_aspect_ = aspect_of(size.width, size.height);
       return request;
     }
   }
-  if ((fw != ww || fh != wh) && (snap_back || size_changed)) return ask_for(ps, WindowSize{fw, fh});
+  if (frame != window && (snap_back || size_changed)) return ask_for(frame, now_ms);
   // The user's size needs no answer of its own: it is asked for as it was set.
-  if (overtaken) return ask_for(ps, WindowSize{ww, wh});
+  if (overtaken_by) return ask_for(window, now_ms);
   return std::nullopt;
 }
 
-FullScreenAction change_full_screen(PresentState& ps) {
-  const FullScreenRequest request = ps.full_screen_request.load(std::memory_order_relaxed);
-  const FullScreenMode mode = ps.full_screen_mode.load(std::memory_order_relaxed);
-  FullScreenAction action = FullScreenAction::Keep;
-  if (request == FullScreenRequest::Windowed) {
-    if (mode != FullScreenMode::Windowed) action = FullScreenAction::Leave;
-    ps.full_screen_mode.store(FullScreenMode::Windowed, std::memory_order_relaxed);
-  } else if (request != FullScreenRequest::NoChange) {
-    if (mode == FullScreenMode::Windowed) {
-      action = FullScreenAction::Enter;
-      // The manager gives the size now: a user's size waiting for its
-      // answer is gone.
-      ps.answer_deferred = false;
-    }
-    ps.full_screen_mode.store(static_cast<FullScreenMode>(request), std::memory_order_relaxed);
+Presenter::FullScreenChange Presenter::apply_full_screen_change(WindowSize frame, int64_t now_ms) {
+  FullScreenChange change;
+  const FullScreenMode target = full_screen_step(full_screen_).mode;
+  if (target == window_mode_) return change;
+  if (target == FullScreenMode::Windowed) {
+    change.action = FullScreenAction::Leave;
+    // Asked for whatever the window's size now: that is the screen's.
+    change.request = begin_answer(frame, now_ms);
+  } else if (window_mode_ == FullScreenMode::Windowed) {
+    change.action = FullScreenAction::Enter;
+    // The manager gives the size now: a user's size waiting for its answer
+    // is gone.
+    deferred_.reset();
   }
-  ps.full_screen_request.store(FullScreenRequest::NoChange, std::memory_order_relaxed);
-  return action;
-}
-
-void advance_full_screen_cycle(PresentState& ps, FrameStore& frames) {
-  // The states in cycle order: 0 windowed, 1 stretched, 2 aspect kept, each
-  // full-screen one first sharp, then smooth.
-  const FullScreenRequest request = ps.full_screen_request.load(std::memory_order_relaxed);
-  const auto mode = static_cast<int32_t>(ps.full_screen_mode.load(std::memory_order_relaxed));
-  int32_t s = request != FullScreenRequest::NoChange ? static_cast<int32_t>(request) : mode;
-  const bool smooth = ps.full_screen_smooth.load(std::memory_order_relaxed);
-  if (s == 2 && smooth) {
-    s = 0;
-  } else if (!smooth && s != 0) {
-    ps.full_screen_smooth.store(true, std::memory_order_relaxed);
-  } else {
-    s += 1;
-    ps.full_screen_smooth.store(false, std::memory_order_relaxed);
-  }
-  if (s != mode)
-    ps.full_screen_request.store(static_cast<FullScreenRequest>(s), std::memory_order_relaxed);
-  frames.force_rebuild.store(true, std::memory_order_release);
+  window_mode_ = target;
+  return change;
 }
 
 Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, ScalingMode scaling,
-                          FullScreenMode full_screen, bool full_screen_smooth) {
-  const bool full = full_screen != FullScreenMode::Windowed;
+                          FullScreenState full_screen) {
+  const FullScreenStep& step = full_screen_step(full_screen);
+  const bool full = step.mode != FullScreenMode::Windowed;
   const bool scale = full || scaled(scaling);
-  const bool smooth = full ? full_screen_smooth : scaling == ScalingMode::Smoothed;
-  const bool bars = full_screen == FullScreenMode::AspectKept;
+  const bool smooth = full ? step.smooth : scaling == ScalingMode::Smoothed;
+  const bool bars = step.mode == FullScreenMode::AspectKept;
   if ((fw == ww && fh == wh) || !scale || fw <= 0 || fh <= 0 || ww <= 0 || wh <= 0)
     return {0, 0, fw, fh, false};
   if (bars) {
-    const float page_aspect = static_cast<float>(static_cast<Real>(fw) / fh);
-    const float screen_aspect = static_cast<float>(static_cast<Real>(ww) / wh);
+    const float page_aspect = aspect_of(fw, fh);
+    const float screen_aspect = aspect_of(ww, wh);
     if (page_aspect != screen_aspect) {
       if (screen_aspect > page_aspect) {
         const auto width = static_cast<int32_t>(wh * static_cast<Real>(page_aspect));
@@ -274,42 +250,30 @@ Viewport compute_viewport(int32_t fw, int32_t fh, int32_t ww, int32_t wh, Scalin
   return {0, 0, ww, wh, smooth};
 }
 
-void record_window_size(PresentState& ps, int32_t width, int32_t height, int64_t now_ms) {
+void Presenter::window_size_reported(int32_t width, int32_t height, int64_t now_ms) {
   // A report after the flight's time is not the manager's answer to it.
-  end_overdue_answer(ps, now_ms);
-  const bool answered = ps.window_adjusted && width == ps.asked_w && height == ps.asked_h;
-  const bool changed = width != ps.window_w || height != ps.window_h;
-  const bool windowed =
-      ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed;
+  end_overdue_answer(now_ms);
+  const WindowSize size{width, height};
+  const bool answered = in_flight_ && size == in_flight_->size;
+  const bool changed = size != window_;
+  // The change being answered is measured from the size before its first
+  // report.
+  if (!deferred_) previous_window_ = window_;
   if (answered) {
-    ps.window_adjusted = false;
-  } else if (changed && windowed) {
-    // The user's or the manager's size: answered once it has settled, the
-    // change measured from the size before its first report.
-    if (!ps.answer_deferred) {
-      ps.previous_window_w = ps.window_w;
-      ps.previous_window_h = ps.window_h;
-    }
-    ps.answer_deferred = true;
-    ps.last_report_ms = now_ms;
-    // In flight, the older answer may still be applied after this size.
-    ps.answer_overtaken = ps.window_adjusted;
-    ps.newer_w = width;
-    ps.newer_h = height;
+    in_flight_.reset();
+  } else if (changed && window_mode_ == FullScreenMode::Windowed) {
+    // The user's or the manager's size: answered once it has settled. In
+    // flight, the older answer may still be applied after this size.
+    deferred_ = DeferredAnswer{now_ms, in_flight_ ? std::optional(size) : std::nullopt};
   }
-  if (!ps.answer_deferred) {
-    ps.previous_window_w = ps.window_w;
-    ps.previous_window_h = ps.window_h;
-  }
-  ps.window_w = width;
-  ps.window_h = height;
-  ps.forced_redraw = true;
+  window_ = size;
+  forced_redraw_ = true;
 }
 
-PresentPlan plan_presentation(PresentState& ps, FrameStore& frames, const WindowSettings& window,
-                              const RunState& state, const WindowObservation& seen) {
+PresentPlan Presenter::plan(FrameStore& frames, const WindowSettings& window,
+                            const RunState& state, const WindowObservation& seen) {
   PresentPlan plan;
-  end_overdue_answer(ps, seen.now_ms);
+  end_overdue_answer(seen.now_ms);
   // While the pause holds, the frame shown when it began stays displaying: a
   // size report, a repaint or a full-screen change draws that frame again and
   // shows it, and newer frames wait until the pause is over.
@@ -317,37 +281,31 @@ PresentPlan plan_presentation(PresentState& ps, FrameStore& frames, const Window
   const SlotChoice choice =
       paused ? SlotChoice{displaying_slot(frames), false} : choose_present_slot(frames);
   if (choice.slot < 0) return plan;
-  const FullScreenRequest request = ps.full_screen_request.load(std::memory_order_relaxed);
-  const bool requested = request != FullScreenRequest::NoChange;
-  const bool settled = deferred_answer_settled(ps, seen);
-  if (!choice.changed && !requested && !ps.forced_redraw && !settled) return plan;
-  ps.forced_redraw = false;
+  const bool requested = full_screen_change().has_value();
+  const bool settled = deferred_answer_settled(seen);
+  if (!choice.changed && !requested && !forced_redraw_ && !settled) return plan;
+  forced_redraw_ = false;
 
   const FrameSlot& slot = frames.slots[choice.slot];
   const ScalingMode scaling = window.scaling_mode.load(std::memory_order_relaxed);
   if (requested) {
     // Applied at once, whatever answer is in flight or waits: the manager
     // may never report the size asked for (maximised, tiled).
-    plan.full_screen = change_full_screen(ps);
-    if (plan.full_screen == FullScreenAction::Leave) {
-      ps.window_adjusted = true;
-      ps.asked_w = slot.width;
-      ps.asked_h = slot.height;
-      ps.asked_at_ms = seen.now_ms;
-      plan.request = WindowSize{slot.width, slot.height};
-    }
-  } else if (ps.full_screen_mode.load(std::memory_order_relaxed) == FullScreenMode::Windowed &&
-             !ps.window_adjusted && (!ps.answer_deferred || settled)) {
+    const FullScreenChange change =
+        apply_full_screen_change({slot.width, slot.height}, seen.now_ms);
+    plan.full_screen = change.action;
+    plan.request = change.request;
+  } else if (window_mode_ == FullScreenMode::Windowed && !in_flight_ && (!deferred_ || settled)) {
     // While an answer is in flight the size at hand is stale (after leaving
     // full screen it is the screen's): answering it would undo the request.
     // A size the user is still changing is answered once it has settled.
-    plan.request = adapt_window(ps, slot.width, slot.height, scaling,
-                                window.window_snap_back.load(std::memory_order_relaxed));
-    if (plan.request) ps.asked_at_ms = seen.now_ms;
+    plan.request = answer_frame(slot.width, slot.height, scaling,
+                                window.window_snap_back.load(std::memory_order_relaxed),
+                                seen.now_ms);
   }
-  plan.viewport = compute_viewport(slot.width, slot.height, ps.window_w, ps.window_h, scaling,
-                                   ps.full_screen_mode.load(std::memory_order_relaxed),
-                                   ps.full_screen_smooth.load(std::memory_order_relaxed));
+  plan.viewport =
+      compute_viewport(slot.width, slot.height, window_.width, window_.height, scaling,
+                       full_screen_);
   plan.draw = true;
   plan.slot = choice.slot;
   return plan;

@@ -1,6 +1,6 @@
 // The screen runtime as the animator sees it: one Runtime composes the parts
-// (run state, page store, keyboard, frames, presenting state, window
-// settings) and the platform seams (clock, message boxes, process end). The
+// (run state, page store, keyboard, frames, presenter, window settings) and
+// the platform seams (clock, message boxes, process end). The
 // operations the animator calls take the Runtime; the parts below them are
 // handed only the parts they use and know nothing of it.
 //
@@ -48,10 +48,10 @@ struct Runtime {
   RunState state;
   PageStore pages;
   FrameStore frames;
-  PresentState present;
+  Presenter presenter;
   WindowSettings window;
-  // Alt+Enter reaches the presenting state through the keyboard's hook.
-  Keyboard keyboard{state, [this] { advance_full_screen_cycle(present, frames); }};
+  // Alt+Enter reaches the presenter through the keyboard's hook.
+  Keyboard keyboard{state, [this] { presenter.alt_enter(frames); }};
 };
 
 // True while a runtime error of the current statement is pending.

@@ -16,14 +16,14 @@ namespace {
 // The window as the window library reports it, answered as the presenter
 // would: each requested size is reported back before the user's next move.
 struct ResizingWindow {
-  PresentState ps;
+  Presenter ps;
   ScalingMode scaling = ScalingMode::Smoothed;
   bool snap_back = false;
 
   std::optional<WindowSize> user_sets(int32_t w, int32_t h) {
-    record_window_size(ps, w, h, 0);
-    const auto answer = adapt_window(ps, 640, 480, scaling, snap_back);
-    if (answer) record_window_size(ps, answer->width, answer->height, 0);
+    ps.window_size_reported(w, h, 0);
+    const auto answer = ps.answer_frame(640, 480, scaling, snap_back, 0);
+    if (answer) ps.window_size_reported(answer->width, answer->height, 0);
     return answer;
   }
 };
@@ -33,10 +33,10 @@ TEST(WindowAdaptation, TheFirstFrameOfThePageFitsTheWindowWhateverTheScalingMode
     const int n = static_cast<int>(scaling);
     ResizingWindow w;
     w.scaling = scaling;
-    record_window_size(w.ps, 640, 400, 0);
-    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), (WindowSize{640, 480})) << n;
-    record_window_size(w.ps, 640, 480, 0);
-    EXPECT_EQ(adapt_window(w.ps, 640, 480, scaling, false), std::nullopt) << n;
+    w.ps.window_size_reported(640, 400, 0);
+    EXPECT_EQ(w.ps.answer_frame(640, 480, scaling, false, 0), (WindowSize{640, 480})) << n;
+    w.ps.window_size_reported(640, 480, 0);
+    EXPECT_EQ(w.ps.answer_frame(640, 480, scaling, false, 0), std::nullopt) << n;
   }
 }
 
@@ -56,9 +56,9 @@ TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
       {1024, 768, std::nullopt},            // exactly the page's aspect stays
   };
   ResizingWindow w;
-  record_window_size(w.ps, 640, 400, 0);
-  adapt_window(w.ps, 640, 480, ScalingMode::Smoothed, false);
-  record_window_size(w.ps, 640, 480, 0);
+  w.ps.window_size_reported(640, 400, 0);
+  w.ps.answer_frame(640, 480, ScalingMode::Smoothed, false, 0);
+  w.ps.window_size_reported(640, 480, 0);
   for (const Step& s : steps)
     EXPECT_EQ(w.user_sets(s.w, s.h), s.answer) << s.w << " x " << s.h;
 }
@@ -66,9 +66,9 @@ TEST(WindowAdaptation, UserResizesGetThePagesAspectOnePixelShortIncluded) {
 TEST(WindowAdaptation, SizesKeptAsTheUserMadeThem) {
   // 800 x 500 has the 1.6 aspect asked for before any answer.
   ResizingWindow smooth;
-  record_window_size(smooth.ps, 640, 400, 0);
-  adapt_window(smooth.ps, 640, 480, ScalingMode::Smoothed, false);
-  record_window_size(smooth.ps, 640, 480, 0);
+  smooth.ps.window_size_reported(640, 400, 0);
+  smooth.ps.answer_frame(640, 480, ScalingMode::Smoothed, false, 0);
+  smooth.ps.window_size_reported(640, 480, 0);
   EXPECT_EQ(smooth.user_sets(800, 500), std::nullopt);
 
   // Unscaled: a user's size stays, unless snap-back is on.
@@ -89,71 +89,91 @@ TEST(WindowAdaptation, ADegenerateWindowSizeAsksForNothing) {
 
 TEST(FullScreenCycle, AltEnterGoesThroughTheFiveStatesAndBack) {
   struct State {
+    FullScreenState state;
     FullScreenMode mode;
     bool smooth;
     FullScreenAction action;
   };
+  using S = FullScreenState;
   using M = FullScreenMode;
   const State expected[] = {
-      {M::Stretched, false, FullScreenAction::Enter},
-      {M::Stretched, true, FullScreenAction::Keep},
-      {M::AspectKept, false, FullScreenAction::Keep},
-      {M::AspectKept, true, FullScreenAction::Keep},
-      {M::Windowed, true, FullScreenAction::Leave},
-      {M::Stretched, false, FullScreenAction::Enter},
+      {S::StretchedSharp, M::Stretched, false, FullScreenAction::Enter},
+      {S::StretchedSmooth, M::Stretched, true, FullScreenAction::Keep},
+      {S::AspectKeptSharp, M::AspectKept, false, FullScreenAction::Keep},
+      {S::AspectKeptSmooth, M::AspectKept, true, FullScreenAction::Keep},
+      {S::Windowed, M::Windowed, false, FullScreenAction::Leave},
+      {S::StretchedSharp, M::Stretched, false, FullScreenAction::Enter},
   };
   Headless h;
-  PresentState& ps = h.rt.present;
+  Presenter& ps = h.rt.presenter;
   for (const State& e : expected) {
     h.rt.frames.force_rebuild.store(false);
-    advance_full_screen_cycle(ps, h.rt.frames);
+    ps.alt_enter(h.rt.frames);
     EXPECT_TRUE(h.rt.frames.force_rebuild.load());
-    const FullScreenAction action = ps.full_screen_request.load() == FullScreenRequest::NoChange
-                                        ? FullScreenAction::Keep
-                                        : change_full_screen(ps);
-    EXPECT_EQ(ps.full_screen_mode.load(), e.mode);
-    EXPECT_EQ(ps.full_screen_smooth.load(), e.smooth);
+    const FullScreenAction action = ps.full_screen_change()
+                                        ? ps.apply_full_screen_change({640, 480}, 0).action
+                                        : FullScreenAction::Keep;
+    EXPECT_EQ(ps.full_screen(), e.state);
+    EXPECT_EQ(ps.window_mode(), e.mode);
+    EXPECT_EQ(full_screen_step(ps.full_screen()).smooth, e.smooth);
     EXPECT_EQ(action, e.action);
-    EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::NoChange);
+    EXPECT_EQ(ps.full_screen_change(), std::nullopt);
   }
 }
 
 TEST(FullScreenCycle, PressesBeforeTheRequestIsAppliedBuildOnIt) {
   Headless h;
-  PresentState& ps = h.rt.present;
-  advance_full_screen_cycle(ps, h.rt.frames);
-  advance_full_screen_cycle(ps, h.rt.frames);
-  EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::Stretched);
-  EXPECT_TRUE(ps.full_screen_smooth.load());
-  advance_full_screen_cycle(ps, h.rt.frames);
-  EXPECT_EQ(ps.full_screen_request.load(), FullScreenRequest::AspectKept);
-  EXPECT_EQ(change_full_screen(ps), FullScreenAction::Enter);
-  EXPECT_EQ(ps.full_screen_mode.load(), FullScreenMode::AspectKept);
+  Presenter& ps = h.rt.presenter;
+  ps.alt_enter(h.rt.frames);
+  ps.alt_enter(h.rt.frames);
+  EXPECT_EQ(ps.full_screen_change(), FullScreenState::StretchedSmooth);
+  ps.alt_enter(h.rt.frames);
+  EXPECT_EQ(ps.full_screen_change(), FullScreenState::AspectKeptSharp);
+  EXPECT_EQ(ps.apply_full_screen_change({640, 480}, 0).action, FullScreenAction::Enter);
+  EXPECT_EQ(ps.window_mode(), FullScreenMode::AspectKept);
+}
+
+// Five presses before any presentation applied them (no frame shown yet)
+// make the whole cycle: the window stays as it is.
+TEST(FullScreenCycle, FivePressesBeforeAnyIsAppliedComeBackToTheWindow) {
+  Headless h;
+  Presenter& ps = h.rt.presenter;
+  for (int n = 0; n < 5; ++n) ps.alt_enter(h.rt.frames);
+  EXPECT_EQ(ps.full_screen(), FullScreenState::Windowed);
+  EXPECT_EQ(ps.full_screen_change(), std::nullopt);
+  EXPECT_EQ(ps.apply_full_screen_change({640, 480}, 0).action, FullScreenAction::Keep);
 }
 
 TEST(Viewport, WhereAndHowTheFrameIsDrawn) {
   struct Case {
     const char* what;
-    int32_t ww, wh, scaling, fs_mode;
-    bool fs_smooth;
+    int32_t ww, wh;
+    ScalingMode scaling;
+    FullScreenState full_screen;
     Viewport expected;
   };
+  using Sc = ScalingMode;
+  using S = FullScreenState;
   const Case cases[] = {
-      {"exact size: pixel for pixel", 640, 480, 2, 0, false, {0, 0, 640, 480, false}},
-      {"one pixel more: smoothed", 641, 481, 2, 0, false, {0, 0, 641, 481, true}},
-      {"stretched sharp", 800, 600, 1, 0, false, {0, 0, 800, 600, false}},
-      {"unscaled: own size", 800, 600, 0, 0, false, {0, 0, 640, 480, false}},
-      {"full screen stretched", 1280, 1024, 2, 1, false, {0, 0, 1280, 1024, false}},
-      {"full screen stretched smooth", 1280, 1024, 0, 1, true, {0, 0, 1280, 1024, true}},
-      {"bars left and right", 1920, 1080, 2, 2, false, {240, 0, 1440, 1080, false}},
-      {"bars above and below", 1280, 1024, 2, 2, true, {0, 33, 1280, 959, true}},
-      {"bars on a 4:3 screen: none", 1024, 768, 2, 2, false, {0, 0, 1024, 768, false}},
-      {"full screen at the frame's size", 640, 480, 2, 2, true, {0, 0, 640, 480, false}},
+      {"exact size: pixel for pixel", 640, 480, Sc::Smoothed, S::Windowed, {0, 0, 640, 480, false}},
+      {"one pixel more: smoothed", 641, 481, Sc::Smoothed, S::Windowed, {0, 0, 641, 481, true}},
+      {"stretched sharp", 800, 600, Sc::Stretched, S::Windowed, {0, 0, 800, 600, false}},
+      {"unscaled: own size", 800, 600, Sc::Own, S::Windowed, {0, 0, 640, 480, false}},
+      {"full screen stretched", 1280, 1024, Sc::Smoothed, S::StretchedSharp,
+       {0, 0, 1280, 1024, false}},
+      {"full screen stretched smooth", 1280, 1024, Sc::Own, S::StretchedSmooth,
+       {0, 0, 1280, 1024, true}},
+      {"bars left and right", 1920, 1080, Sc::Smoothed, S::AspectKeptSharp,
+       {240, 0, 1440, 1080, false}},
+      {"bars above and below", 1280, 1024, Sc::Smoothed, S::AspectKeptSmooth,
+       {0, 33, 1280, 959, true}},
+      {"bars on a 4:3 screen: none", 1024, 768, Sc::Smoothed, S::AspectKeptSharp,
+       {0, 0, 1024, 768, false}},
+      {"full screen at the frame's size", 640, 480, Sc::Smoothed, S::AspectKeptSmooth,
+       {0, 0, 640, 480, false}},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(compute_viewport(640, 480, c.ww, c.wh, static_cast<ScalingMode>(c.scaling),
-                               static_cast<FullScreenMode>(c.fs_mode), c.fs_smooth),
-              c.expected)
+    EXPECT_EQ(compute_viewport(640, 480, c.ww, c.wh, c.scaling, c.full_screen), c.expected)
         << c.what;
 }
 
@@ -166,16 +186,17 @@ struct Presenting {
     // As the process start and the animator leave them.
     rt.window.window_snap_back.store(false);
     rt.window.scaling_mode.store(ScalingMode::Smoothed);
-    record_window_size(rt.present, 640, 400, seen.now_ms);
+    rt.presenter.window_size_reported(640, 400, seen.now_ms);
   }
   // The window side's clock and pointer, as the presenter is handed them.
   WindowObservation seen;
   PresentPlan present() {
-    return plan_presentation(rt.present, rt.frames, rt.window, rt.state, seen);
+    return rt.presenter.plan(rt.frames, rt.window, rt.state, seen);
   }
-  bool due() const { return presentation_due(rt.present, rt.frames, rt.state, seen); }
+  bool due() const { return rt.presenter.presentation_due(rt.frames, rt.state, seen); }
   void build() { build_frame(rt.frames, rt.pages, h.boxes); }
-  void alt_enter() { advance_full_screen_cycle(rt.present, rt.frames); }
+  void alt_enter() { rt.presenter.alt_enter(rt.frames); }
+  void report(int32_t w, int32_t h) { rt.presenter.window_size_reported(w, h, seen.now_ms); }
 };
 
 TEST(Presentation, TheFirstFrameIsDrawnAndFitsTheWindow) {
@@ -200,13 +221,13 @@ TEST(Presentation, OnlyANewFrameASizeReportOrARepaintRequestDraws) {
   EXPECT_FALSE(p.due());
   EXPECT_FALSE(p.present().draw);
 
-  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
+  p.report(640, 480);
   EXPECT_TRUE(p.due());
   const PresentPlan after_report = p.present();
   EXPECT_TRUE(after_report.draw);
   EXPECT_EQ(after_report.viewport, (Viewport{0, 0, 640, 480, false}));
 
-  p.rt.present.forced_redraw = true;  // the window library's repaint
+  p.rt.presenter.repaint_requested();  // the window library's repaint
   EXPECT_TRUE(p.present().draw);
   p.h.page().set_pixel(3, 3, 3);
   p.build();
@@ -218,7 +239,7 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
   Presenting p;
   p.build();
   const int held = p.present().slot;
-  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
+  p.report(640, 480);
   p.present();
   p.rt.state.pause_requested.store(1);
   p.h.page().set_pixel(3, 3, 3);
@@ -228,7 +249,7 @@ TEST(Presentation, ThePauseHoldsTheShownFrameAndRedrawsItAtANewSize) {
 
   // A resize (or a repaint) while paused draws the held frame at the new
   // size, so the window never shows what lies behind it.
-  record_window_size(p.rt.present, 960, 720, p.seen.now_ms);
+  p.report(960, 720);
   EXPECT_TRUE(p.due());
   PresentPlan plan = p.present();
   EXPECT_TRUE(plan.draw);
@@ -254,8 +275,8 @@ TEST(Presentation, AFullScreenRequestIsAppliedAtOnceAndLeavingAsksForThePagesSiz
   PresentPlan plan = p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
   EXPECT_FALSE(p.due());
-  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
-  record_window_size(p.rt.present, 1280, 1024, p.seen.now_ms);
+  p.report(640, 480);
+  p.report(1280, 1024);
   p.build();  // forced by Alt+Enter
   plan = p.present();
   EXPECT_EQ(plan.request, std::nullopt) << "no window adaptation in full screen";
@@ -271,11 +292,11 @@ TEST(Presentation, AFullScreenRequestIsAppliedAtOnceAndLeavingAsksForThePagesSiz
   EXPECT_EQ(plan.request, (WindowSize{640, 480}));
   // Drawn again before the window reports its new size: the screen's size
   // still at hand is not answered as if the user had made it.
-  p.rt.present.forced_redraw = true;
+  p.rt.presenter.repaint_requested();
   plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, std::nullopt);
-  record_window_size(p.rt.present, 640, 480, p.seen.now_ms);
+  p.report(640, 480);
   plan = p.present();
   EXPECT_TRUE(plan.draw);
   EXPECT_EQ(plan.request, std::nullopt);
@@ -299,8 +320,8 @@ struct ManagedWindow {
     requests.clear();
   }
   int64_t now() const { return p.seen.now_ms; }
-  WindowSize size() const { return {p.rt.present.window_w, p.rt.present.window_h}; }
-  void report(WindowSize s) { record_window_size(p.rt.present, s.width, s.height, now()); }
+  WindowSize size() const { return p.rt.presenter.window_size(); }
+  void report(WindowSize s) { p.report(s.width, s.height); }
   void run_for(int64_t ms) {
     const int64_t end = now() + ms;
     while (now() < end) {
@@ -359,7 +380,7 @@ TEST(WindowAnswers, EachChangeOfSizeIsAnsweredOnceWhenItHasSettled) {
   };
   for (const Case& c : cases) {
     ManagedWindow w;
-    if (c.maximised) follow_window_manager_state(w.p.rt.present, {true, false});
+    if (c.maximised) w.p.rt.presenter.window_manager_changed({true, false});
     const int64_t start = w.now();
     w.p.seen.button_held = c.button_up_ms > 0;
     for (const Step& s : c.sizes) {
@@ -422,11 +443,11 @@ TEST(WindowAnswers, AFullScreenRequestIsNotHeldBackByARefusedAnswer) {
   w.report({1276, 984});  // a tile
   w.run_for(150);
   ASSERT_EQ(w.requests.size(), 1u);
-  ASSERT_TRUE(w.p.rt.present.window_adjusted) << "the answer is in flight";
+  ASSERT_TRUE(w.p.rt.presenter.answer_in_flight()) << "the answer is in flight";
   w.p.alt_enter();
   const PresentPlan plan = w.p.present();
   EXPECT_EQ(plan.full_screen, FullScreenAction::Enter);
-  EXPECT_EQ(w.p.rt.present.full_screen_mode.load(), FullScreenMode::Stretched);
+  EXPECT_EQ(w.p.rt.presenter.window_mode(), FullScreenMode::Stretched);
 }
 
 // Between presentations nothing is due unless something new is to be shown,
@@ -443,18 +464,18 @@ TEST(WindowAnswers, NothingIsDueWhileOnlyWaiting) {
          w.manager_keeps_size = true;
          w.report({1276, 984});
          w.run_for(120);
-         ASSERT_TRUE(w.p.rt.present.window_adjusted);
+         ASSERT_TRUE(w.p.rt.presenter.answer_in_flight());
        }},
       {"a user's size waiting for the button to be let go",
        [](ManagedWindow& w) {
          w.p.seen.button_held = true;
          w.report({900, 600});
          w.run_for(500);
-         ASSERT_TRUE(w.p.rt.present.answer_deferred);
+         ASSERT_TRUE(w.p.rt.presenter.answer_deferred());
        }},
       {"maximised", [](ManagedWindow& w) {
          w.manager_keeps_size = true;
-         follow_window_manager_state(w.p.rt.present, {true, false});
+         w.p.rt.presenter.window_manager_changed({true, false});
          w.report({1280, 1005});
          w.run_for(500);
        }},
@@ -478,35 +499,39 @@ TEST(WindowAnswers, NothingIsDueWhileOnlyWaiting) {
 }
 
 TEST(WindowAnswers, TheFullScreenModeFollowsTheWindowManagersChanges) {
-  using M = FullScreenMode;
+  using S = FullScreenState;
   struct Case {
     const char* what;
     bool before_full_screen;  // what the manager showed before
-    M mode;                   // the program's idea
+    S state;                  // the program's idea
     bool now_full_screen;
-    M expected;
+    S expected;
   };
   const Case cases[] = {
-      {"the manager makes it full screen", false, M::Windowed, true, M::Stretched},
-      {"the manager takes full screen away", true, M::AspectKept, false, M::Windowed},
-      {"the program's own request arrives", false, M::Stretched, true, M::Stretched},
-      {"the program's own leave arrives", true, M::Windowed, false, M::Windowed},
-      {"a change of another state (maximised)", true, M::AspectKept, true, M::AspectKept},
+      {"the manager makes it full screen", false, S::Windowed, true, S::StretchedSharp},
+      {"the manager takes full screen away", true, S::AspectKeptSmooth, false, S::Windowed},
+      {"the program's own request arrives", false, S::StretchedSmooth, true, S::StretchedSmooth},
+      {"the program's own leave arrives", true, S::Windowed, false, S::Windowed},
+      {"a change of another state (maximised)", true, S::AspectKeptSmooth, true,
+       S::AspectKeptSmooth},
   };
   for (const Case& c : cases) {
     Presenting p;
-    follow_window_manager_state(p.rt.present, {false, c.before_full_screen});
-    p.rt.present.full_screen_mode.store(c.mode);
-    p.rt.present.full_screen_smooth.store(true);
-    follow_window_manager_state(p.rt.present, {true, c.now_full_screen});
-    EXPECT_EQ(p.rt.present.full_screen_mode.load(), c.expected) << c.what;
-    if (c.expected != c.mode) {
+    Presenter& ps = p.rt.presenter;
+    ps.window_manager_changed({false, c.before_full_screen});
+    // Into the program's state through Alt+Enter, applied.
+    while (ps.full_screen() != c.state) p.alt_enter();
+    ps.apply_full_screen_change({640, 480}, p.seen.now_ms);
+    ASSERT_EQ(ps.full_screen_change(), std::nullopt) << c.what;
+    ps.window_manager_changed({true, c.now_full_screen});
+    EXPECT_EQ(ps.full_screen(), c.expected) << c.what;
+    EXPECT_EQ(ps.window_mode(), full_screen_step(c.expected).mode) << c.what;
+    if (c.expected != c.state) {
       EXPECT_TRUE(p.due()) << c.what;
       // The next Alt+Enter goes on from the state the window is in.
       p.alt_enter();
-      const auto next = p.rt.present.full_screen_request.load();
-      EXPECT_EQ(next, c.expected == M::Windowed ? FullScreenRequest::Stretched
-                                                : FullScreenRequest::NoChange)
+      EXPECT_EQ(ps.full_screen_change(),
+                c.expected == S::Windowed ? std::optional(S::StretchedSharp) : std::nullopt)
           << c.what;
     }
   }

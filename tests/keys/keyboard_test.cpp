@@ -294,12 +294,12 @@ TEST(AltEnter, StepsTheFullScreenCycleInsteadOfQueueing) {
   EXPECT_FALSE(paused(rt));
   on_key_down(rt.keyboard, 13, GLUT_ACTIVE_ALT);  // now Alt+Enter
   on_key_up(rt.keyboard, 13, GLUT_ACTIVE_ALT);
-  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::Stretched);
+  EXPECT_EQ(rt.presenter.full_screen_change(), FullScreenState::StretchedSharp);
   EXPECT_TRUE(rt.frames.force_rebuild.load());
   on_special_key_up(rt.keyboard, GLUT_KEY_ALT_L);
   on_key_down(rt.keyboard, 13, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
-  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::Stretched);
+  EXPECT_EQ(rt.presenter.full_screen_change(), FullScreenState::StretchedSharp);
 }
 
 TEST(LockKeys, CtrlWithNumLockSwitchedOnPausesAndOnlyChangesAreReported) {
@@ -345,7 +345,7 @@ TEST(FocusLoss, ModifiersReleasedElsewhereNoLongerCount) {
   release_modifier_keys(rt.keyboard);
   on_key_down(rt.keyboard, 13, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
-  EXPECT_EQ(rt.present.full_screen_request.load(), FullScreenRequest::NoChange);
+  EXPECT_EQ(rt.presenter.full_screen_change(), std::nullopt);
   // Caps Lock stays recorded as on: reporting it on again is no change, so it
   // does not end a pause.
   handle_key_press(rt.keyboard, kKeyPause);
