@@ -16,29 +16,16 @@
 #include <variant>
 #include <vector>
 
+#include "app/message_box_layout.h"
 #include "app/session_end.h"
 #include "app/x11_support.h"
 #include "screen/font.h"
+#include "screen/page.h"
 
 namespace ws {
 
 namespace {
 
-constexpr int kGlyphWidth = 8;
-constexpr int kGlyphHeight = 16;
-constexpr int kTextMargin = 24;  // around the text block
-constexpr int kMinWidth = 280;
-constexpr int kButtonWidth = 88;
-constexpr int kButtonHeight = 28;
-constexpr int kButtonGap = 10;
-constexpr int kBandPadding = 12;  // around the button row
-constexpr int kBandHeight = kButtonHeight + 2 * kBandPadding;
-// Where the box goes when the screen has room beside the main window's usual
-// place, the top-left 640 x 480.
-constexpr int kBesideX = 640 + 24;
-constexpr int kBesideY = 32;
-// Room left on the screen for the window manager's frame and panels.
-constexpr int kScreenAllowance = 64;
 // How often a box opened before the program's window looks for it.
 constexpr int kOwnerLookMs = 100;
 // How long a box unmapped by someone waits before it maps itself again: long
@@ -72,67 +59,6 @@ enum Colour {
 };
 constexpr uint32_t kRgb[kColourCount] = {0xFFFFFF, 0x000000, 0xF0F0F0, 0xE1E1E1,
                                          0xADADAD, 0x0078D7, 0xCCE4F7};
-
-struct Button {
-  int x = 0, y = 0;
-  std::string label;
-  BoxAnswer answer;
-
-  bool contains(int px, int py) const {
-    return px >= x && px < x + kButtonWidth && py >= y && py < y + kButtonHeight;
-  }
-};
-
-struct Layout {
-  int width = 0, height = 0;
-  std::vector<std::string> lines;
-  std::vector<Button> buttons;  // the first one is what Enter takes
-};
-
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (char c : text) {
-    if (c == '\n')
-      lines.emplace_back();
-    else
-      lines.back() += c;
-  }
-  return lines;
-}
-
-// The box fits the text and the buttons, but not more than max_width x
-// max_height: text that does not fit is cut off, the buttons stay in view.
-Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_height) {
-  Layout l;
-  l.lines = split_lines(text);
-  size_t longest = 0;
-  for (const auto& line : l.lines) longest = std::max(longest, line.size());
-  const int text_width = static_cast<int>(longest) * kGlyphWidth;
-  const int text_height = static_cast<int>(l.lines.size()) * kGlyphHeight;
-
-  if (kind == BoxKind::YesNo) {
-    l.buttons = {{0, 0, "Yes", BoxAnswer::Yes}, {0, 0, "No", BoxAnswer::No}};
-  } else {
-    l.buttons = {{0, 0, "OK", BoxAnswer::Ok}};
-  }
-  const int count = static_cast<int>(l.buttons.size());
-  const int row_width = count * kButtonWidth + (count - 1) * kButtonGap;
-
-  l.width =
-      std::min(std::max({kMinWidth, text_width + 2 * kTextMargin, row_width + 2 * kBandPadding}),
-               std::max(max_width, row_width + 2 * kBandPadding));
-  l.height = std::min(text_height + 2 * kTextMargin + kBandHeight,
-                      std::max(max_height, kTextMargin + kGlyphHeight + kBandHeight));
-  const int band_top = l.height - kBandHeight;
-  // The buttons sit at the right of the band.
-  int x = l.width - kBandPadding - row_width;
-  for (auto& b : l.buttons) {
-    b.x = x;
-    b.y = band_top + kBandPadding;
-    x += kButtonWidth + kButtonGap;
-  }
-  return l;
-}
 
 // The connections of the boxes now open (see is_box_connection): a box whose
 // window another client destroyed goes on to the destruction's notice, and a
@@ -217,13 +143,8 @@ class Box {
     const Window root = RootWindow(d_, screen);
     const int screen_width = DisplayWidth(d_, screen);
     const int screen_height = DisplayHeight(d_, screen);
-    layout_ =
-        lay_out(text, kind, screen_width - kScreenAllowance, screen_height - kScreenAllowance);
-    int x = kBesideX, y = kBesideY;
-    if (x + layout_.width > screen_width) {
-      x = std::max(0, (screen_width - layout_.width) / 2);
-      y = std::max(0, (screen_height - layout_.height) / 2);
-    }
+    layout_ = lay_out_box(text, kind, screen_width, screen_height);
+    const int x = layout_.x, y = layout_.y;
 
     // A colour the colormap cannot give is replaced by black for the ink and
     // the default button's edge, by white for the rest.
@@ -327,13 +248,13 @@ class Box {
           break;
         case ButtonPress:
           if (ev.xbutton.button == Button1) {
-            pressed_ = button_at(ev.xbutton.x, ev.xbutton.y);
+            pressed_ = layout_.button_at(ev.xbutton.x, ev.xbutton.y);
             if (pressed_ >= 0) draw();
           }
           break;
         case ButtonRelease:
           if (ev.xbutton.button == Button1 && pressed_ >= 0) {
-            const int released = button_at(ev.xbutton.x, ev.xbutton.y);
+            const int released = layout_.button_at(ev.xbutton.x, ev.xbutton.y);
             const int was = pressed_;
             pressed_ = -1;
             if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
@@ -513,7 +434,7 @@ class Box {
     switch (key) {
       case XK_Return:
       case XK_KP_Enter:
-        return layout_.buttons.front().answer;
+        return layout_.buttons[layout_.enter].answer;
       case XK_y:
         if (kind_ == BoxKind::YesNo) return BoxAnswer::Yes;
         break;
@@ -529,35 +450,28 @@ class Box {
     return std::nullopt;
   }
 
-  int button_at(int x, int y) const {
-    for (size_t i = 0; i < layout_.buttons.size(); ++i)
-      if (layout_.buttons[i].contains(x, y)) return static_cast<int>(i);
-    return -1;
-  }
-
   void fill(Colour c, int x, int y, int w, int h) {
     XSetForeground(d_, gc_, pixel_[c]);
     XFillRectangle(d_, window_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
   }
 
   // Draws the text with the page font: one rectangle per run of set pixels
-  // in a glyph row.
+  // in a glyph row. The layout has cut the lines to the box.
   void draw_text(int x, int y, const std::string& s) {
     std::vector<XRectangle> runs;
     for (size_t i = 0; i < s.size(); ++i) {
-      const int cell_x = x + static_cast<int>(i) * kGlyphWidth;
-      if (cell_x >= layout_.width) break;
+      const int cell_x = x + static_cast<int>(i) * kCellWidth;
       const uint8_t* glyph = kPageFont[static_cast<uint8_t>(s[i])];
-      for (int row = 0; row < kGlyphHeight; ++row) {
+      for (int row = 0; row < kCellHeight; ++row) {
         const unsigned bits = glyph[row];
         int col = 0;
-        while (col < kGlyphWidth) {
+        while (col < kCellWidth) {
           if ((bits & (0x80u >> col)) == 0) {
             ++col;
             continue;
           }
           const int start = col;
-          while (col < kGlyphWidth && (bits & (0x80u >> col)) != 0) ++col;
+          while (col < kCellWidth && (bits & (0x80u >> col)) != 0) ++col;
           runs.push_back({static_cast<short>(cell_x + start), static_cast<short>(y + row),
                           static_cast<unsigned short>(col - start), 1});
         }
@@ -568,24 +482,22 @@ class Box {
   }
 
   void draw() {
-    const int band_top = layout_.height - kBandHeight;
+    const int band_top = layout_.band_top();
     fill(kTextArea, 0, 0, layout_.width, band_top);
-    for (size_t i = 0; i < layout_.lines.size(); ++i) {
-      const int y = kTextMargin + static_cast<int>(i) * kGlyphHeight;
-      if (y >= band_top) break;
-      draw_text(kTextMargin, y, layout_.lines[i]);
-    }
+    for (size_t i = 0; i < layout_.lines.size(); ++i)
+      draw_text(kBoxTextMargin, kBoxTextMargin + static_cast<int>(i) * kCellHeight,
+                layout_.lines[i]);
 
-    fill(kBand, 0, band_top, layout_.width, kBandHeight);
+    fill(kBand, 0, band_top, layout_.width, kBoxBandHeight);
     for (size_t i = 0; i < layout_.buttons.size(); ++i) {
-      const Button& b = layout_.buttons[i];
-      const bool is_default = i == 0;
+      const BoxButton& b = layout_.buttons[i];
+      const bool is_default = i == layout_.enter;
       const int edge = is_default ? 2 : 1;
-      fill(is_default ? kDefaultEdge : kButtonEdge, b.x, b.y, kButtonWidth, kButtonHeight);
+      fill(is_default ? kDefaultEdge : kButtonEdge, b.x, b.y, kBoxButtonWidth, kBoxButtonHeight);
       fill(pressed_ == static_cast<int>(i) ? kPressedFace : kButtonFace, b.x + edge, b.y + edge,
-           kButtonWidth - 2 * edge, kButtonHeight - 2 * edge);
-      const int label_width = static_cast<int>(b.label.size()) * kGlyphWidth;
-      draw_text(b.x + (kButtonWidth - label_width) / 2, b.y + (kButtonHeight - kGlyphHeight) / 2,
+           kBoxButtonWidth - 2 * edge, kBoxButtonHeight - 2 * edge);
+      const int label_width = static_cast<int>(b.label.size()) * kCellWidth;
+      draw_text(b.x + (kBoxButtonWidth - label_width) / 2, b.y + (kBoxButtonHeight - kCellHeight) / 2,
                 b.label);
     }
     XFlush(d_);
@@ -593,7 +505,7 @@ class Box {
 
   BoxConnection& connection_;
   Display* d_;
-  Layout layout_;
+  BoxLayout layout_;
   BoxKind kind_;
   const std::atomic<unsigned long>& owner_;
   Window owned_ = 0;  // the window the box is transient for, once known
