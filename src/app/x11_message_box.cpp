@@ -138,85 +138,18 @@ class Box {
         showing_desktop_(atom("_NET_SHOWING_DESKTOP")),
         wm_desktop_(atom("_NET_WM_DESKTOP")),
         current_desktop_(atom("_NET_CURRENT_DESKTOP")),
+        wm_delete_(atom("WM_DELETE_WINDOW")),
         states_{atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR")} {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
-    const int screen_width = DisplayWidth(d_, screen);
-    const int screen_height = DisplayHeight(d_, screen);
-    layout_ = lay_out_box(text, kind, screen_width, screen_height);
-    const int x = layout_.x, y = layout_.y;
-
-    // A colour the colormap cannot give is replaced by black for the ink and
-    // the default button's edge, by white for the rest.
-    const Colormap colormap = DefaultColormap(d_, screen);
-    for (int i = 0; i < kColourCount; ++i) {
-      XColor c{};
-      c.red = static_cast<unsigned short>(((kRgb[i] >> 16) & 0xFF) * 0x101);
-      c.green = static_cast<unsigned short>(((kRgb[i] >> 8) & 0xFF) * 0x101);
-      c.blue = static_cast<unsigned short>((kRgb[i] & 0xFF) * 0x101);
-      const bool dark = kRgb[i] == 0 || i == kDefaultEdge;
-      pixel_[i] = XAllocColor(d_, colormap, &c) != 0 ? c.pixel
-                  : dark                             ? BlackPixel(d_, screen)
-                                                     : WhitePixel(d_, screen);
-    }
-
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = pixel_[kTextArea];
-    attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
-                            StructureNotifyMask | PropertyChangeMask;
-    window_ = XCreateWindow(d_, root, x, y, static_cast<unsigned>(layout_.width),
-                            static_cast<unsigned>(layout_.height), 0, CopyFromParent, InputOutput,
-                            CopyFromParent, CWBackPixel | CWEventMask, &attributes);
-    gc_ = XCreateGC(d_, window_, 0, nullptr);
-
+    layout_ = lay_out_box(text, kind, DisplayWidth(d_, screen), DisplayHeight(d_, screen));
+    allocate_colours(screen);
+    create_window(root);
     XStoreName(d_, window_, caption.c_str());
-
-    XClassHint class_hint{const_cast<char*>("winding-scheme"), const_cast<char*>("WindingScheme")};
-    XSetClassHint(d_, window_, &class_hint);
-
-    XWMHints wm_hints{};
-    wm_hints.flags = InputHint | StateHint;
-    wm_hints.input = True;
-    wm_hints.initial_state = NormalState;
-    XSetWMHints(d_, window_, &wm_hints);
-
-    // A fixed size, at the place chosen above.
-    XSizeHints size{};
-    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = x;
-    size.y = y;
-    size.width = size.min_width = size.max_width = layout_.width;
-    size.height = size.min_height = size.max_height = layout_.height;
-    XSetWMNormalHints(d_, window_, &size);
-
-    // A dialog that stays above the other windows and has no taskbar entry
-    // (from which it could be minimised); both properties are read by the
-    // window manager when the window is mapped.
-    Atom type = atom("_NET_WM_WINDOW_TYPE_DIALOG");
-    XChangeProperty(d_, window_, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&type), 1);
-    set_first_states();
-
-    // Only moving and closing: a box that could be minimised could be lost
-    // while the program waits for it.
-    struct {
-      unsigned long flags, functions, decorations;
-      long input_mode;
-      unsigned long status;
-    } motif{kMotifFunctions | kMotifDecorations, kMotifMove | kMotifClose,
-            kMotifBorder | kMotifTitle | kMotifMenu, 0, 0};
-    const Atom motif_atom = atom("_MOTIF_WM_HINTS");
-    XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&motif), 5);
-
+    set_window_manager_hints();
     // The root tells of "show desktop" (see put_away) and of the virtual
     // desktop shown (see on_other_desktop).
     XSelectInput(d_, root, PropertyChangeMask);
-
-    wm_delete_ = atom("WM_DELETE_WINDOW");
-    XSetWMProtocols(d_, window_, &wm_delete_, 1);
-
-    follow_owner();
     XMapRaised(d_, window_);
   }
 
@@ -303,6 +236,84 @@ class Box {
 
  private:
   Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+
+  // A colour the colormap cannot give is replaced by black for the ink and
+  // the default button's edge, by white for the rest.
+  void allocate_colours(int screen) {
+    const Colormap colormap = DefaultColormap(d_, screen);
+    for (int i = 0; i < kColourCount; ++i) {
+      XColor c{};
+      c.red = static_cast<unsigned short>(((kRgb[i] >> 16) & 0xFF) * 0x101);
+      c.green = static_cast<unsigned short>(((kRgb[i] >> 8) & 0xFF) * 0x101);
+      c.blue = static_cast<unsigned short>((kRgb[i] & 0xFF) * 0x101);
+      const bool dark = kRgb[i] == 0 || i == kDefaultEdge;
+      pixel_[i] = XAllocColor(d_, colormap, &c) != 0 ? c.pixel
+                  : dark                             ? BlackPixel(d_, screen)
+                                                     : WhitePixel(d_, screen);
+    }
+  }
+
+  // The box's window at the layout's place and size, and its drawing context.
+  void create_window(Window root) {
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = pixel_[kTextArea];
+    attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
+                            StructureNotifyMask | PropertyChangeMask;
+    window_ = XCreateWindow(d_, root, layout_.x, layout_.y, static_cast<unsigned>(layout_.width),
+                            static_cast<unsigned>(layout_.height), 0, CopyFromParent, InputOutput,
+                            CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    gc_ = XCreateGC(d_, window_, 0, nullptr);
+  }
+
+  // What the window manager reads when the box is first mapped: the class,
+  // that it takes the keyboard and starts shown, its fixed size and place, a
+  // dialog above the other windows without a taskbar entry, a frame that
+  // only moves and closes, the close request, and the program's window it
+  // belongs to once that exists.
+  void set_window_manager_hints() {
+    XClassHint class_hint{const_cast<char*>("winding-scheme"), const_cast<char*>("WindingScheme")};
+    XSetClassHint(d_, window_, &class_hint);
+
+    XWMHints wm_hints{};
+    wm_hints.flags = InputHint | StateHint;
+    wm_hints.input = True;
+    wm_hints.initial_state = NormalState;
+    XSetWMHints(d_, window_, &wm_hints);
+
+    // A fixed size, at the layout's place.
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = layout_.x;
+    size.y = layout_.y;
+    size.width = size.min_width = size.max_width = layout_.width;
+    size.height = size.min_height = size.max_height = layout_.height;
+    XSetWMNormalHints(d_, window_, &size);
+
+    // A dialog that stays above the other windows and has no taskbar entry
+    // (from which it could be minimised); both properties are read by the
+    // window manager when the window is mapped.
+    Atom type = atom("_NET_WM_WINDOW_TYPE_DIALOG");
+    XChangeProperty(d_, window_, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    set_first_states();
+
+    // Only moving and closing: a box that could be minimised could be lost
+    // while the program waits for it.
+    struct {
+      unsigned long flags, functions, decorations;
+      long input_mode;
+      unsigned long status;
+    } motif{kMotifFunctions | kMotifDecorations, kMotifMove | kMotifClose,
+            kMotifBorder | kMotifTitle | kMotifMenu, 0, 0};
+    const Atom motif_atom = atom("_MOTIF_WM_HINTS");
+    XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&motif), 5);
+
+    Atom protocols[] = {wm_delete_};
+    XSetWMProtocols(d_, window_, protocols, 1);
+
+    follow_owner();
+  }
 
   // Waits until an event is queued (nullopt), or until the wait ends for
   // good: the session ended, or the connection was lost. Meanwhile it looks
@@ -512,8 +523,8 @@ class Box {
   unsigned long pixel_[kColourCount] = {};
   Window window_ = 0;
   GC gc_ = nullptr;
-  Atom wm_delete_ = 0;
   const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_, wm_desktop_, current_desktop_;
+  const Atom wm_delete_;
   const Atom states_[2];  // the states asked for at the first mapping
   int pressed_ = -1;      // the button under a held mouse button, or -1
   bool destroyed_ = false;
