@@ -164,73 +164,18 @@ class Box {
   Box(const Box&) = delete;
   Box& operator=(const Box&) = delete;
 
-  // Handles events until the box is answered by the user (the answer), or
-  // its wait ends otherwise (the Ending).
-  std::variant<BoxAnswer, Ending> run() {
+  // What ends a box's wait: the user's answer, or an Ending.
+  using Outcome = std::variant<BoxAnswer, Ending>;
+
+  // Handles events until the box is answered by the user, or its wait ends
+  // otherwise.
+  Outcome run() {
     for (;;) {
       if (const auto ending = wait_for_event()) return *ending;
       XEvent ev;
       XNextEvent(d_, &ev);
       if (connection_.lost) return Ending::ConnectionLost;
-      switch (ev.type) {
-        case Expose:
-          if (ev.xexpose.count == 0) draw();
-          break;
-        case KeyPress:
-          if (auto answer = answer_for_key(XLookupKeysym(&ev.xkey, 0))) return *answer;
-          break;
-        case ButtonPress:
-          if (ev.xbutton.button == Button1) {
-            pressed_ = layout_.button_at(ev.xbutton.x, ev.xbutton.y);
-            if (pressed_ >= 0) draw();
-          }
-          break;
-        case ButtonRelease:
-          if (ev.xbutton.button == Button1 && pressed_ >= 0) {
-            const int released = layout_.button_at(ev.xbutton.x, ev.xbutton.y);
-            const int was = pressed_;
-            pressed_ = -1;
-            if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
-            draw();
-          }
-          break;
-        // A box taken from the screen while it waits for its answer asks to
-        // be shown again (see come_back).
-        case MapNotify:
-          if (ev.xmap.window == window_) {
-            mapped_ = shown_ = true;
-            settle_due_.reset();
-          }
-          break;
-        case UnmapNotify:
-          if (ev.xunmap.window == window_) {
-            mapped_ = false;
-            come_back();
-          }
-          break;
-        case PropertyNotify: {
-          const Atom a = ev.xproperty.atom;
-          const bool telling = ev.xproperty.window == window_
-                                   ? a == wm_state_ || a == net_wm_state_
-                                   : a == showing_desktop_;
-          if (telling) come_back();
-          break;
-        }
-        case DestroyNotify:
-          if (ev.xdestroywindow.window == window_) {
-            destroyed_ = true;
-            return Ending::Destroyed;
-          }
-          break;
-        case ClientMessage:
-          // The window manager's close: an OK box counts it as OK; a question
-          // must be answered.
-          if (static_cast<Atom>(ev.xclient.data.l[0]) == wm_delete_ && kind_ == BoxKind::Ok)
-            return BoxAnswer::Ok;
-          break;
-        default:
-          break;
-      }
+      if (const auto outcome = handle(ev)) return *outcome;
     }
   }
 
@@ -315,41 +260,146 @@ class Box {
     follow_owner();
   }
 
+  // One event: the outcome when it ends the box's wait.
+  std::optional<Outcome> handle(XEvent& ev) {
+    switch (ev.type) {
+      case Expose:
+        if (ev.xexpose.count == 0) draw();
+        return std::nullopt;
+      case KeyPress:
+        return on_key(ev.xkey);
+      case ButtonPress:
+        on_button_press(ev.xbutton);
+        return std::nullopt;
+      case ButtonRelease:
+        return on_button_release(ev.xbutton);
+      case MapNotify:
+        if (ev.xmap.window == window_) on_mapped();
+        return std::nullopt;
+      case UnmapNotify:
+        if (ev.xunmap.window == window_) on_unmapped();
+        return std::nullopt;
+      case PropertyNotify:
+        on_property_change(ev.xproperty);
+        return std::nullopt;
+      case DestroyNotify:
+        if (ev.xdestroywindow.window != window_) return std::nullopt;
+        destroyed_ = true;
+        return Ending::Destroyed;
+      case ClientMessage:
+        return on_client_message(ev.xclient);
+      default:
+        return std::nullopt;
+    }
+  }
+
+  std::optional<Outcome> on_key(XKeyEvent& key) {
+    if (const auto answer = answer_for_key(XLookupKeysym(&key, 0))) return *answer;
+    return std::nullopt;
+  }
+
+  // A button answers when the first mouse button is pressed and released on
+  // it; it shows pressed meanwhile.
+  void on_button_press(const XButtonEvent& b) {
+    if (b.button != Button1) return;
+    pressed_ = layout_.button_at(b.x, b.y);
+    if (pressed_ >= 0) draw();
+  }
+
+  std::optional<Outcome> on_button_release(const XButtonEvent& b) {
+    if (b.button != Button1 || pressed_ < 0) return std::nullopt;
+    const int released = layout_.button_at(b.x, b.y);
+    const int was = pressed_;
+    pressed_ = -1;
+    if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
+    draw();
+    return std::nullopt;
+  }
+
+  // A box taken from the screen while it waits for its answer asks to be
+  // shown again (see come_back).
+  void on_mapped() {
+    mapped_ = shown_ = true;
+    settle_due_.reset();
+  }
+
+  void on_unmapped() {
+    mapped_ = false;
+    come_back();
+  }
+
+  // The box's WM_STATE or _NET_WM_STATE, or the root's "show desktop", may
+  // tell that the box was put away.
+  void on_property_change(const XPropertyEvent& p) {
+    const bool telling =
+        p.window == window_ ? p.atom == wm_state_ || p.atom == net_wm_state_
+                            : p.atom == showing_desktop_;
+    if (telling) come_back();
+  }
+
+  // The window manager's close: an OK box counts it as OK; a question must
+  // be answered.
+  std::optional<Outcome> on_client_message(const XClientMessageEvent& m) {
+    if (static_cast<Atom>(m.data.l[0]) == wm_delete_ && kind_ == BoxKind::Ok)
+      return BoxAnswer::Ok;
+    return std::nullopt;
+  }
+
   // Waits until an event is queued (nullopt), or until the wait ends for
   // good: the session ended, or the connection was lost. Meanwhile it looks
   // for the program's window until that exists, and maps a box that stayed
   // unmapped again (see come_back).
   std::optional<Ending> wait_for_event() {
     for (;;) {
-      if (connection_.lost) return Ending::ConnectionLost;
-      // A box shown after the session ended ends before it is drawn.
-      if (session_ended()) return Ending::SessionEnded;
+      if (const auto ending = ended_without_answer()) return ending;
       const bool queued = XPending(d_) != 0;
       if (connection_.lost) return Ending::ConnectionLost;
       if (queued) return std::nullopt;
       if (settle_due_ && std::chrono::steady_clock::now() >= *settle_due_) {
-        settle_due_.reset();
-        if (!mapped_ && !on_other_desktop()) show_again();
+        map_again_after_settling();
         continue;
       }
-
-      int timeout = -1;
-      if (owned_ == 0) timeout = kOwnerLookMs;
-      const int wake = session_end_fd();
-      if (wake < 0) timeout = timeout < 0 ? kSessionLookMs : std::min(timeout, kSessionLookMs);
-      if (settle_due_) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                              *settle_due_ - std::chrono::steady_clock::now())
-                              .count();
-        const int ms = static_cast<int>(std::max<int64_t>(left, 0));
-        timeout = timeout < 0 ? ms : std::min(timeout, ms);
-      }
-      pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wake, POLLIN, 0}};
-      poll(fds, 2, timeout);
-      // Readable only once the handler wrote to it: the session has ended.
-      if ((fds[1].revents & POLLIN) != 0) return Ending::SessionEnded;
+      if (sleep_until_woken()) return Ending::SessionEnded;
       if (follow_owner()) XRaiseWindow(d_, window_);
     }
+  }
+
+  // The connection lost, or the session ended; checked before each look at
+  // the queue, so that a box shown after the session ended ends before it is
+  // drawn.
+  std::optional<Ending> ended_without_answer() const {
+    if (connection_.lost) return Ending::ConnectionLost;
+    if (session_ended()) return Ending::SessionEnded;
+    return std::nullopt;
+  }
+
+  // The settling time of an unmapped box is over: it maps itself again
+  // should it still be unmapped, and not because another virtual desktop is
+  // shown.
+  void map_again_after_settling() {
+    settle_due_.reset();
+    if (!mapped_ && !on_other_desktop()) show_again();
+  }
+
+  // Sleeps until the connection has something to read, the session ends
+  // (true), or it is time to look for the program's window, at the session
+  // without a descriptor to wake on, or at an unmapped box.
+  bool sleep_until_woken() {
+    int timeout = -1;
+    if (owned_ == 0) timeout = kOwnerLookMs;
+    const int wake = session_end_fd();
+    if (wake < 0) timeout = timeout < 0 ? kSessionLookMs : std::min(timeout, kSessionLookMs);
+    if (settle_due_) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                            *settle_due_ - std::chrono::steady_clock::now())
+                            .count();
+      const int ms = static_cast<int>(std::max<int64_t>(left, 0));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+    pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wake, POLLIN, 0}};
+    poll(fds, 2, timeout);
+    // Readable only once the handler wrote to it: the session has ended.
+    return (fds[1].revents & POLLIN) != 0;
   }
 
   // The box's answer to a change that may have taken it from the screen.
