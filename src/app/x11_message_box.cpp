@@ -293,6 +293,7 @@ class Box {
     }
   }
 
+  // Y, N, Enter or Escape, as the box's kind takes them (answer_for_key).
   std::optional<Outcome> on_key(XKeyEvent& key) {
     if (const auto answer = answer_for_key(XLookupKeysym(&key, 0))) return *answer;
     return std::nullopt;
@@ -316,13 +317,14 @@ class Box {
     return std::nullopt;
   }
 
-  // A box taken from the screen while it waits for its answer asks to be
-  // shown again (see come_back).
+  // On the screen again: a settling time still running is over.
   void on_mapped() {
     mapped_ = shown_ = true;
     settle_due_.reset();
   }
 
+  // A box taken from the screen while it waits for its answer asks to be
+  // shown again (see come_back).
   void on_unmapped() {
     mapped_ = false;
     come_back();
