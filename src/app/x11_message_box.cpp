@@ -16,29 +16,16 @@
 #include <variant>
 #include <vector>
 
+#include "app/message_box_layout.h"
 #include "app/session_end.h"
 #include "app/x11_support.h"
 #include "screen/font.h"
+#include "screen/page.h"
 
 namespace ws {
 
 namespace {
 
-constexpr int kGlyphWidth = 8;
-constexpr int kGlyphHeight = 16;
-constexpr int kTextMargin = 24;  // around the text block
-constexpr int kMinWidth = 280;
-constexpr int kButtonWidth = 88;
-constexpr int kButtonHeight = 28;
-constexpr int kButtonGap = 10;
-constexpr int kBandPadding = 12;  // around the button row
-constexpr int kBandHeight = kButtonHeight + 2 * kBandPadding;
-// Where the box goes when the screen has room beside the main window's usual
-// place, the top-left 640 x 480.
-constexpr int kBesideX = 640 + 24;
-constexpr int kBesideY = 32;
-// Room left on the screen for the window manager's frame and panels.
-constexpr int kScreenAllowance = 64;
 // How often a box opened before the program's window looks for it.
 constexpr int kOwnerLookMs = 100;
 // How long a box unmapped by someone waits before it maps itself again: long
@@ -72,67 +59,6 @@ enum Colour {
 };
 constexpr uint32_t kRgb[kColourCount] = {0xFFFFFF, 0x000000, 0xF0F0F0, 0xE1E1E1,
                                          0xADADAD, 0x0078D7, 0xCCE4F7};
-
-struct Button {
-  int x = 0, y = 0;
-  std::string label;
-  BoxAnswer answer;
-
-  bool contains(int px, int py) const {
-    return px >= x && px < x + kButtonWidth && py >= y && py < y + kButtonHeight;
-  }
-};
-
-struct Layout {
-  int width = 0, height = 0;
-  std::vector<std::string> lines;
-  std::vector<Button> buttons;  // the first one is what Enter takes
-};
-
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (char c : text) {
-    if (c == '\n')
-      lines.emplace_back();
-    else
-      lines.back() += c;
-  }
-  return lines;
-}
-
-// The box fits the text and the buttons, but not more than max_width x
-// max_height: text that does not fit is cut off, the buttons stay in view.
-Layout lay_out(const std::string& text, BoxKind kind, int max_width, int max_height) {
-  Layout l;
-  l.lines = split_lines(text);
-  size_t longest = 0;
-  for (const auto& line : l.lines) longest = std::max(longest, line.size());
-  const int text_width = static_cast<int>(longest) * kGlyphWidth;
-  const int text_height = static_cast<int>(l.lines.size()) * kGlyphHeight;
-
-  if (kind == BoxKind::YesNo) {
-    l.buttons = {{0, 0, "Yes", BoxAnswer::Yes}, {0, 0, "No", BoxAnswer::No}};
-  } else {
-    l.buttons = {{0, 0, "OK", BoxAnswer::Ok}};
-  }
-  const int count = static_cast<int>(l.buttons.size());
-  const int row_width = count * kButtonWidth + (count - 1) * kButtonGap;
-
-  l.width =
-      std::min(std::max({kMinWidth, text_width + 2 * kTextMargin, row_width + 2 * kBandPadding}),
-               std::max(max_width, row_width + 2 * kBandPadding));
-  l.height = std::min(text_height + 2 * kTextMargin + kBandHeight,
-                      std::max(max_height, kTextMargin + kGlyphHeight + kBandHeight));
-  const int band_top = l.height - kBandHeight;
-  // The buttons sit at the right of the band.
-  int x = l.width - kBandPadding - row_width;
-  for (auto& b : l.buttons) {
-    b.x = x;
-    b.y = band_top + kBandPadding;
-    x += kButtonWidth + kButtonGap;
-  }
-  return l;
-}
 
 // The connections of the boxes now open (see is_box_connection): a box whose
 // window another client destroyed goes on to the destruction's notice, and a
@@ -212,21 +138,53 @@ class Box {
         showing_desktop_(atom("_NET_SHOWING_DESKTOP")),
         wm_desktop_(atom("_NET_WM_DESKTOP")),
         current_desktop_(atom("_NET_CURRENT_DESKTOP")),
+        wm_delete_(atom("WM_DELETE_WINDOW")),
         states_{atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_SKIP_TASKBAR")} {
     const int screen = DefaultScreen(d_);
     const Window root = RootWindow(d_, screen);
-    const int screen_width = DisplayWidth(d_, screen);
-    const int screen_height = DisplayHeight(d_, screen);
-    layout_ =
-        lay_out(text, kind, screen_width - kScreenAllowance, screen_height - kScreenAllowance);
-    int x = kBesideX, y = kBesideY;
-    if (x + layout_.width > screen_width) {
-      x = std::max(0, (screen_width - layout_.width) / 2);
-      y = std::max(0, (screen_height - layout_.height) / 2);
-    }
+    layout_ = lay_out_box(text, kind, DisplayWidth(d_, screen), DisplayHeight(d_, screen));
+    allocate_colours(screen);
+    create_window(root);
+    XStoreName(d_, window_, caption.c_str());
+    set_window_manager_hints();
+    // The root tells of "show desktop" (see put_away) and of the virtual
+    // desktop shown (see on_other_desktop).
+    XSelectInput(d_, root, PropertyChangeMask);
+    XMapRaised(d_, window_);
+  }
 
-    // A colour the colormap cannot give is replaced by black for the ink and
-    // the default button's edge, by white for the rest.
+  // On a lost connection these calls only free what Xlib holds: nothing is
+  // sent any more.
+  ~Box() {
+    XFreeGC(d_, gc_);
+    if (!destroyed_) XDestroyWindow(d_, window_);
+    XFlush(d_);
+  }
+
+  Box(const Box&) = delete;
+  Box& operator=(const Box&) = delete;
+
+  // What ends a box's wait: the user's answer, or an Ending.
+  using Outcome = std::variant<BoxAnswer, Ending>;
+
+  // Handles events until the box is answered by the user, or its wait ends
+  // otherwise.
+  Outcome run() {
+    for (;;) {
+      if (const auto ending = wait_for_event()) return *ending;
+      XEvent ev;
+      XNextEvent(d_, &ev);
+      if (connection_.lost) return Ending::ConnectionLost;
+      if (const auto outcome = handle(ev)) return *outcome;
+    }
+  }
+
+ private:
+  Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+
+  // A colour the colormap cannot give is replaced by black for the ink and
+  // the default button's edge, by white for the rest.
+  void allocate_colours(int screen) {
     const Colormap colormap = DefaultColormap(d_, screen);
     for (int i = 0; i < kColourCount; ++i) {
       XColor c{};
@@ -238,18 +196,26 @@ class Box {
                   : dark                             ? BlackPixel(d_, screen)
                                                      : WhitePixel(d_, screen);
     }
+  }
 
+  // The box's window at the layout's place and size, and its drawing context.
+  void create_window(Window root) {
     XSetWindowAttributes attributes{};
     attributes.background_pixel = pixel_[kTextArea];
     attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
                             StructureNotifyMask | PropertyChangeMask;
-    window_ = XCreateWindow(d_, root, x, y, static_cast<unsigned>(layout_.width),
+    window_ = XCreateWindow(d_, root, layout_.x, layout_.y, static_cast<unsigned>(layout_.width),
                             static_cast<unsigned>(layout_.height), 0, CopyFromParent, InputOutput,
                             CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     gc_ = XCreateGC(d_, window_, 0, nullptr);
+  }
 
-    XStoreName(d_, window_, caption.c_str());
-
+  // What the window manager reads when the box is first mapped: the class,
+  // that it takes the keyboard and starts shown, its fixed size and place, a
+  // dialog above the other windows without a taskbar entry, a frame that
+  // only moves and closes, the close request, and the program's window it
+  // belongs to once that exists.
+  void set_window_manager_hints() {
     XClassHint class_hint{const_cast<char*>("winding-scheme"), const_cast<char*>("WindingScheme")};
     XSetClassHint(d_, window_, &class_hint);
 
@@ -259,11 +225,11 @@ class Box {
     wm_hints.initial_state = NormalState;
     XSetWMHints(d_, window_, &wm_hints);
 
-    // A fixed size, at the place chosen above.
+    // A fixed size, at the layout's place.
     XSizeHints size{};
     size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = x;
-    size.y = y;
+    size.x = layout_.x;
+    size.y = layout_.y;
     size.width = size.min_width = size.max_width = layout_.width;
     size.height = size.min_height = size.max_height = layout_.height;
     XSetWMNormalHints(d_, window_, &size);
@@ -288,100 +254,98 @@ class Box {
     XChangeProperty(d_, window_, motif_atom, motif_atom, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&motif), 5);
 
-    // The root tells of "show desktop" (see put_away) and of the virtual
-    // desktop shown (see on_other_desktop).
-    XSelectInput(d_, root, PropertyChangeMask);
-
-    wm_delete_ = atom("WM_DELETE_WINDOW");
-    XSetWMProtocols(d_, window_, &wm_delete_, 1);
+    Atom protocols[] = {wm_delete_};
+    XSetWMProtocols(d_, window_, protocols, 1);
 
     follow_owner();
-    XMapRaised(d_, window_);
   }
 
-  // On a lost connection these calls only free what Xlib holds: nothing is
-  // sent any more.
-  ~Box() {
-    XFreeGC(d_, gc_);
-    if (!destroyed_) XDestroyWindow(d_, window_);
-    XFlush(d_);
-  }
-
-  Box(const Box&) = delete;
-  Box& operator=(const Box&) = delete;
-
-  // Handles events until the box is answered by the user (the answer), or
-  // its wait ends otherwise (the Ending).
-  std::variant<BoxAnswer, Ending> run() {
-    for (;;) {
-      if (const auto ending = wait_for_event()) return *ending;
-      XEvent ev;
-      XNextEvent(d_, &ev);
-      if (connection_.lost) return Ending::ConnectionLost;
-      switch (ev.type) {
-        case Expose:
-          if (ev.xexpose.count == 0) draw();
-          break;
-        case KeyPress:
-          if (auto answer = answer_for_key(XLookupKeysym(&ev.xkey, 0))) return *answer;
-          break;
-        case ButtonPress:
-          if (ev.xbutton.button == Button1) {
-            pressed_ = button_at(ev.xbutton.x, ev.xbutton.y);
-            if (pressed_ >= 0) draw();
-          }
-          break;
-        case ButtonRelease:
-          if (ev.xbutton.button == Button1 && pressed_ >= 0) {
-            const int released = button_at(ev.xbutton.x, ev.xbutton.y);
-            const int was = pressed_;
-            pressed_ = -1;
-            if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
-            draw();
-          }
-          break;
-        // A box taken from the screen while it waits for its answer asks to
-        // be shown again (see come_back).
-        case MapNotify:
-          if (ev.xmap.window == window_) {
-            mapped_ = shown_ = true;
-            settle_due_.reset();
-          }
-          break;
-        case UnmapNotify:
-          if (ev.xunmap.window == window_) {
-            mapped_ = false;
-            come_back();
-          }
-          break;
-        case PropertyNotify: {
-          const Atom a = ev.xproperty.atom;
-          const bool telling = ev.xproperty.window == window_
-                                   ? a == wm_state_ || a == net_wm_state_
-                                   : a == showing_desktop_;
-          if (telling) come_back();
-          break;
-        }
-        case DestroyNotify:
-          if (ev.xdestroywindow.window == window_) {
-            destroyed_ = true;
-            return Ending::Destroyed;
-          }
-          break;
-        case ClientMessage:
-          // The window manager's close: an OK box counts it as OK; a question
-          // must be answered.
-          if (static_cast<Atom>(ev.xclient.data.l[0]) == wm_delete_ && kind_ == BoxKind::Ok)
-            return BoxAnswer::Ok;
-          break;
-        default:
-          break;
-      }
+  // One event: the outcome when it ends the box's wait.
+  std::optional<Outcome> handle(XEvent& ev) {
+    switch (ev.type) {
+      case Expose:
+        if (ev.xexpose.count == 0) draw();
+        return std::nullopt;
+      case KeyPress:
+        return on_key(ev.xkey);
+      case ButtonPress:
+        on_button_press(ev.xbutton);
+        return std::nullopt;
+      case ButtonRelease:
+        return on_button_release(ev.xbutton);
+      case MapNotify:
+        if (ev.xmap.window == window_) on_mapped();
+        return std::nullopt;
+      case UnmapNotify:
+        if (ev.xunmap.window == window_) on_unmapped();
+        return std::nullopt;
+      case PropertyNotify:
+        on_property_change(ev.xproperty);
+        return std::nullopt;
+      case DestroyNotify:
+        if (ev.xdestroywindow.window != window_) return std::nullopt;
+        destroyed_ = true;
+        return Ending::Destroyed;
+      case ClientMessage:
+        return on_client_message(ev.xclient);
+      default:
+        return std::nullopt;
     }
   }
 
- private:
-  Atom atom(const char* name) { return XInternAtom(d_, name, False); }
+  // Y, N, Enter or Escape, as the box's kind takes them (answer_for_key).
+  std::optional<Outcome> on_key(XKeyEvent& key) {
+    if (const auto answer = answer_for_key(XLookupKeysym(&key, 0))) return *answer;
+    return std::nullopt;
+  }
+
+  // A button answers when the first mouse button is pressed and released on
+  // it; it shows pressed meanwhile.
+  void on_button_press(const XButtonEvent& b) {
+    if (b.button != Button1) return;
+    pressed_ = layout_.button_at(b.x, b.y);
+    if (pressed_ >= 0) draw();
+  }
+
+  std::optional<Outcome> on_button_release(const XButtonEvent& b) {
+    if (b.button != Button1 || pressed_ < 0) return std::nullopt;
+    const int released = layout_.button_at(b.x, b.y);
+    const int was = pressed_;
+    pressed_ = -1;
+    if (released == was) return layout_.buttons[static_cast<size_t>(was)].answer;
+    draw();
+    return std::nullopt;
+  }
+
+  // On the screen again: a settling time still running is over.
+  void on_mapped() {
+    mapped_ = shown_ = true;
+    settle_due_.reset();
+  }
+
+  // A box taken from the screen while it waits for its answer asks to be
+  // shown again (see come_back).
+  void on_unmapped() {
+    mapped_ = false;
+    come_back();
+  }
+
+  // The box's WM_STATE or _NET_WM_STATE, or the root's "show desktop", may
+  // tell that the box was put away.
+  void on_property_change(const XPropertyEvent& p) {
+    const bool telling =
+        p.window == window_ ? p.atom == wm_state_ || p.atom == net_wm_state_
+                            : p.atom == showing_desktop_;
+    if (telling) come_back();
+  }
+
+  // The window manager's close: an OK box counts it as OK; a question must
+  // be answered.
+  std::optional<Outcome> on_client_message(const XClientMessageEvent& m) {
+    if (static_cast<Atom>(m.data.l[0]) == wm_delete_ && kind_ == BoxKind::Ok)
+      return BoxAnswer::Ok;
+    return std::nullopt;
+  }
 
   // Waits until an event is queued (nullopt), or until the wait ends for
   // good: the session ended, or the connection was lost. Meanwhile it looks
@@ -389,35 +353,55 @@ class Box {
   // unmapped again (see come_back).
   std::optional<Ending> wait_for_event() {
     for (;;) {
-      if (connection_.lost) return Ending::ConnectionLost;
-      // A box shown after the session ended ends before it is drawn.
-      if (session_ended()) return Ending::SessionEnded;
+      if (const auto ending = ended_without_answer()) return ending;
       const bool queued = XPending(d_) != 0;
       if (connection_.lost) return Ending::ConnectionLost;
       if (queued) return std::nullopt;
       if (settle_due_ && std::chrono::steady_clock::now() >= *settle_due_) {
-        settle_due_.reset();
-        if (!mapped_ && !on_other_desktop()) show_again();
+        map_again_after_settling();
         continue;
       }
-
-      int timeout = -1;
-      if (owned_ == 0) timeout = kOwnerLookMs;
-      const int wake = session_end_fd();
-      if (wake < 0) timeout = timeout < 0 ? kSessionLookMs : std::min(timeout, kSessionLookMs);
-      if (settle_due_) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                              *settle_due_ - std::chrono::steady_clock::now())
-                              .count();
-        const int ms = static_cast<int>(std::max<int64_t>(left, 0));
-        timeout = timeout < 0 ? ms : std::min(timeout, ms);
-      }
-      pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wake, POLLIN, 0}};
-      poll(fds, 2, timeout);
-      // Readable only once the handler wrote to it: the session has ended.
-      if ((fds[1].revents & POLLIN) != 0) return Ending::SessionEnded;
+      if (sleep_until_woken()) return Ending::SessionEnded;
       if (follow_owner()) XRaiseWindow(d_, window_);
     }
+  }
+
+  // The connection lost, or the session ended; checked before each look at
+  // the queue, so that a box shown after the session ended ends before it is
+  // drawn.
+  std::optional<Ending> ended_without_answer() const {
+    if (connection_.lost) return Ending::ConnectionLost;
+    if (session_ended()) return Ending::SessionEnded;
+    return std::nullopt;
+  }
+
+  // The settling time of an unmapped box is over: it maps itself again
+  // should it still be unmapped, and not because another virtual desktop is
+  // shown.
+  void map_again_after_settling() {
+    settle_due_.reset();
+    if (!mapped_ && !on_other_desktop()) show_again();
+  }
+
+  // Sleeps until the connection has something to read, the session ends
+  // (true), or it is time to look for the program's window, at the session
+  // without a descriptor to wake on, or at an unmapped box.
+  bool sleep_until_woken() {
+    int timeout = -1;
+    if (owned_ == 0) timeout = kOwnerLookMs;
+    const int wake = session_end_fd();
+    if (wake < 0) timeout = timeout < 0 ? kSessionLookMs : std::min(timeout, kSessionLookMs);
+    if (settle_due_) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                            *settle_due_ - std::chrono::steady_clock::now())
+                            .count();
+      const int ms = static_cast<int>(std::max<int64_t>(left, 0));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+    pollfd fds[2] = {{ConnectionNumber(d_), POLLIN, 0}, {wake, POLLIN, 0}};
+    poll(fds, 2, timeout);
+    // Readable only once the handler wrote to it: the session has ended.
+    return (fds[1].revents & POLLIN) != 0;
   }
 
   // The box's answer to a change that may have taken it from the screen.
@@ -513,7 +497,7 @@ class Box {
     switch (key) {
       case XK_Return:
       case XK_KP_Enter:
-        return layout_.buttons.front().answer;
+        return layout_.buttons[layout_.enter].answer;
       case XK_y:
         if (kind_ == BoxKind::YesNo) return BoxAnswer::Yes;
         break;
@@ -529,35 +513,28 @@ class Box {
     return std::nullopt;
   }
 
-  int button_at(int x, int y) const {
-    for (size_t i = 0; i < layout_.buttons.size(); ++i)
-      if (layout_.buttons[i].contains(x, y)) return static_cast<int>(i);
-    return -1;
-  }
-
   void fill(Colour c, int x, int y, int w, int h) {
     XSetForeground(d_, gc_, pixel_[c]);
     XFillRectangle(d_, window_, gc_, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
   }
 
   // Draws the text with the page font: one rectangle per run of set pixels
-  // in a glyph row.
+  // in a glyph row. The layout has cut the lines to the box.
   void draw_text(int x, int y, const std::string& s) {
     std::vector<XRectangle> runs;
     for (size_t i = 0; i < s.size(); ++i) {
-      const int cell_x = x + static_cast<int>(i) * kGlyphWidth;
-      if (cell_x >= layout_.width) break;
+      const int cell_x = x + static_cast<int>(i) * kCellWidth;
       const uint8_t* glyph = kPageFont[static_cast<uint8_t>(s[i])];
-      for (int row = 0; row < kGlyphHeight; ++row) {
+      for (int row = 0; row < kCellHeight; ++row) {
         const unsigned bits = glyph[row];
         int col = 0;
-        while (col < kGlyphWidth) {
+        while (col < kCellWidth) {
           if ((bits & (0x80u >> col)) == 0) {
             ++col;
             continue;
           }
           const int start = col;
-          while (col < kGlyphWidth && (bits & (0x80u >> col)) != 0) ++col;
+          while (col < kCellWidth && (bits & (0x80u >> col)) != 0) ++col;
           runs.push_back({static_cast<short>(cell_x + start), static_cast<short>(y + row),
                           static_cast<unsigned short>(col - start), 1});
         }
@@ -568,24 +545,22 @@ class Box {
   }
 
   void draw() {
-    const int band_top = layout_.height - kBandHeight;
+    const int band_top = layout_.band_top();
     fill(kTextArea, 0, 0, layout_.width, band_top);
-    for (size_t i = 0; i < layout_.lines.size(); ++i) {
-      const int y = kTextMargin + static_cast<int>(i) * kGlyphHeight;
-      if (y >= band_top) break;
-      draw_text(kTextMargin, y, layout_.lines[i]);
-    }
+    for (size_t i = 0; i < layout_.lines.size(); ++i)
+      draw_text(kBoxTextMargin, kBoxTextMargin + static_cast<int>(i) * kCellHeight,
+                layout_.lines[i]);
 
-    fill(kBand, 0, band_top, layout_.width, kBandHeight);
+    fill(kBand, 0, band_top, layout_.width, kBoxBandHeight);
     for (size_t i = 0; i < layout_.buttons.size(); ++i) {
-      const Button& b = layout_.buttons[i];
-      const bool is_default = i == 0;
+      const BoxButton& b = layout_.buttons[i];
+      const bool is_default = i == layout_.enter;
       const int edge = is_default ? 2 : 1;
-      fill(is_default ? kDefaultEdge : kButtonEdge, b.x, b.y, kButtonWidth, kButtonHeight);
+      fill(is_default ? kDefaultEdge : kButtonEdge, b.x, b.y, kBoxButtonWidth, kBoxButtonHeight);
       fill(pressed_ == static_cast<int>(i) ? kPressedFace : kButtonFace, b.x + edge, b.y + edge,
-           kButtonWidth - 2 * edge, kButtonHeight - 2 * edge);
-      const int label_width = static_cast<int>(b.label.size()) * kGlyphWidth;
-      draw_text(b.x + (kButtonWidth - label_width) / 2, b.y + (kButtonHeight - kGlyphHeight) / 2,
+           kBoxButtonWidth - 2 * edge, kBoxButtonHeight - 2 * edge);
+      const int label_width = static_cast<int>(b.label.size()) * kCellWidth;
+      draw_text(b.x + (kBoxButtonWidth - label_width) / 2, b.y + (kBoxButtonHeight - kCellHeight) / 2,
                 b.label);
     }
     XFlush(d_);
@@ -593,15 +568,15 @@ class Box {
 
   BoxConnection& connection_;
   Display* d_;
-  Layout layout_;
+  BoxLayout layout_;
   BoxKind kind_;
   const std::atomic<unsigned long>& owner_;
   Window owned_ = 0;  // the window the box is transient for, once known
   unsigned long pixel_[kColourCount] = {};
   Window window_ = 0;
   GC gc_ = nullptr;
-  Atom wm_delete_ = 0;
   const Atom wm_state_, net_wm_state_, hidden_, showing_desktop_, wm_desktop_, current_desktop_;
+  const Atom wm_delete_;
   const Atom states_[2];  // the states asked for at the first mapping
   int pressed_ = -1;      // the button under a held mouse button, or -1
   bool destroyed_ = false;

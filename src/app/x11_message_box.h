@@ -5,7 +5,8 @@
 // feed, in the 8 x 16 page font, above a row of buttons (Yes and No, or OK).
 // It asks the window manager to keep it above other windows, as a dialog, and
 // places itself to the right of the screen's top-left 640 x 480 area when the
-// screen is wide enough (else in the middle of the screen).
+// screen is wide enough (else in the middle of the screen): its layout is in
+// message_box_layout.h.
 //
 // Answers: a click on a button; Y or N in a Yes/No box; Enter takes the first
 // button; Escape and the window manager's close answer OK in an OK box and do
