@@ -380,7 +380,7 @@ class Box {
   // shown.
   void map_again_after_settling() {
     settle_due_.reset();
-    if (!mapped_ && !on_other_desktop()) show_again();
+    if (taken_away() && !on_other_desktop()) show_again();
   }
 
   // Sleeps until the connection has something to read, the session ends
@@ -405,20 +405,21 @@ class Box {
   }
 
   // The box's answer to a change that may have taken it from the screen.
-  // Whoever took it away, it comes back, unless the user shows another
-  // virtual desktop than the box's: the manager shows it again when the
-  // user comes back. Put away by the manager (minimised, hidden, the desktop
-  // shown), it asks to be shown at once; unmapped otherwise (by another
-  // client, say, after which the manager lets it go), it maps itself again
-  // after a short settling time, should it still be unmapped then.
+  // Whoever took it away (the manager's minimise, hide or "show desktop",
+  // or another client's unmapping, after which the manager lets it go), it
+  // comes back, unless the user shows another virtual desktop than the
+  // box's: the manager shows it again when the user comes back. It looks
+  // again after a short settling time and only then asks to be shown: a
+  // manager that switches the virtual desktop unmaps (and may iconify) the
+  // windows of the old one before it names the new one current, and a box
+  // that came back in between would pull the user back to its desktop.
   void come_back() {
-    if (on_other_desktop()) return;
-    if (put_away()) {
-      show_again();
-    } else if (shown_ && !mapped_ && !settle_due_) {
+    if (!settle_due_ && taken_away())
       settle_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnmapSettleMs);
-    }
   }
+
+  // Put away by the manager, or unmapped once it had been on the screen.
+  bool taken_away() { return put_away() || (shown_ && !mapped_); }
 
   // Whether the window manager shows another virtual desktop than the box's
   // (_NET_CURRENT_DESKTOP of the root against _NET_WM_DESKTOP of the box).
