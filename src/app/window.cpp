@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "app/event_loop.h"
 #include "app/x11_message_box.h"
@@ -63,9 +62,7 @@ void on_library_error(const char* format, va_list args) {
   if (g_side != nullptr && g_side->failure_reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
-  std::string_view text(line);
-  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-  write_error_line(text);
+  write_error_line(line);
   end_with_code_1();
 }
 
@@ -85,7 +82,7 @@ bool display_reachable(Display* d) {
 // other connection lost, or the display itself gone, ends the process.
 int on_connection_lost(Display* d) {
   if (is_box_connection(d) && display_reachable(d)) return 0;
-  report_and_end("winding-scheme: the connection to the display was lost\n");
+  report_and_end("winding-scheme: the connection to the display was lost");
 }
 
 // An X error on the window's connection (or any other but a box's) is a
@@ -97,7 +94,7 @@ int on_connection_lost(Display* d) {
 //   it (a redraw or a title already on its way) fail, and the close that the
 //   destruction started must end with code 0 all the same;
 // - one of the window manager side's own requests on the window, which may
-//   meet the window gone (expected_window_manager_error).
+//   meet the window gone (WindowManagerSide::expected_error).
 int on_x_error(Display* d, XErrorEvent* error) {
   if (is_box_connection(d)) return 0;
   if (g_side != nullptr &&
@@ -106,7 +103,7 @@ int on_x_error(Display* d, XErrorEvent* error) {
   char text[160] = {};
   XGetErrorText(d, error->error_code, text, sizeof text);
   char line[256];
-  std::snprintf(line, sizeof line, "winding-scheme: X error: %s (request %d.%d)\n", text,
+  std::snprintf(line, sizeof line, "winding-scheme: X error: %s (request %d.%d)", text,
                 static_cast<int>(error->request_code), static_cast<int>(error->minor_code));
   report_and_end(line);
 }

@@ -64,7 +64,7 @@ struct ManagerWire {
 
 namespace {
 
-std::vector<Atom> window_states(const WindowContext& c) {
+std::vector<unsigned long> window_states(const WindowContext& c) {
   return property_values(c.display, c.window, c.atoms.net_wm_state, XA_ATOM, 64);
 }
 
@@ -148,11 +148,9 @@ void WindowManagerSide::follow() {
   if (c.window == None) return;
   if (wm.state_changed) {
     wm.state_changed = false;
-    std::vector<Atom> states;
-    if (guarded([&] { states = window_states(c); })) {
-      const std::vector<unsigned long> words(states.begin(), states.end());
-      c.rt.presenter.window_manager_changed(window_manager_state(words, c.atoms.states));
-    }
+    std::vector<unsigned long> states;
+    if (guarded([&] { states = window_states(c); }))
+      c.rt.presenter.window_manager_changed(window_manager_state(states, c.atoms.states));
   }
   if (wm.reparented) {
     wm.reparented = false;
@@ -160,12 +158,17 @@ void WindowManagerSide::follow() {
     // after it went away) may hold another idea of full screen than the
     // program: tell it the program's. Full screen the program made itself
     // is the manager's from now on.
-    if (wm.parent != None && wm.parent != c.root) {
+    if (managed()) {
       wm.own_full_screen = false;
       send_state_message(c, c.rt.presenter.window_mode() != FullScreenMode::Windowed);
       XFlush(c.display);
     }
   }
+}
+
+// Whether a manager has taken the window on: it lives in the manager's frame.
+bool WindowManagerSide::managed() const {
+  return state_->parent != None && state_->parent != context_.root;
 }
 
 bool WindowManagerSide::expected_error(Display* display, unsigned long serial) {
@@ -186,19 +189,18 @@ void WindowManagerSide::request_full_screen(bool on) {
   // A manager that does not reparent takes the message; with none running
   // it reaches nobody, and the window's own state waits for the next one.
   send_state_message(c, on);
-  if (wm.parent == None || wm.parent == c.root) {
+  if (!managed()) {
     // The window's own state list with full screen added or removed, for a
     // manager to adopt when it takes the window on.
-    std::vector<Atom> states;
+    std::vector<unsigned long> states;
     if (guarded([&] { states = window_states(c); })) {
       const Atom full_screen = c.atoms.states.full_screen;
       states.erase(std::remove(states.begin(), states.end(), full_screen), states.end());
       if (on) states.push_back(full_screen);
-      std::vector<unsigned long> words(states.begin(), states.end());
       guarded([&] {
         XChangeProperty(c.display, c.window, c.atoms.net_wm_state, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(words.data()),
-                        static_cast<int>(words.size()));
+                        reinterpret_cast<const unsigned char*>(states.data()),
+                        static_cast<int>(states.size()));
       });
     }
     // With none running the program moves and sizes the window itself.

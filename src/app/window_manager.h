@@ -17,8 +17,6 @@ typedef struct _XDisplay Display;
 
 namespace ws {
 
-struct WindowContext;
-
 // The manager's view of the window from the atoms of its _NET_WM_STATE:
 // maximised in either direction or both, full screen.
 WindowManagerState window_manager_state(const std::vector<unsigned long>& states,
@@ -64,6 +62,7 @@ class WindowManagerSide {
   friend struct ManagerWire;
   template <class Requests>
   bool guarded(Requests requests);
+  bool managed() const;
   void cover_screen();
 
   WindowContext& context_;

@@ -9,13 +9,11 @@ namespace ws {
 
 namespace {
 
-// Every size computation of the presenter is taken in extended precision
-// (Real).
 bool scaled(ScalingMode m) { return static_cast<int32_t>(m) > 0; }
 
-}  // namespace
-
-namespace {
+// Every size computation of the presenter is taken in extended precision
+// (Real), from sizes and aspects of single precision.
+float aspect_of(int32_t w, int32_t h) { return static_cast<float>(static_cast<Real>(w) / h); }
 
 // The displaying slot (-1 for none), which only the window thread changes.
 int displaying_slot(const FrameStore& frames) {
@@ -73,12 +71,6 @@ SlotChoice choose_present_slot(FrameStore& frames) {
   }
   return {shown, false};
 }
-
-namespace {
-
-float aspect_of(int32_t w, int32_t h) { return static_cast<float>(static_cast<Real>(w) / h); }
-
-}  // namespace
 
 // The time conditions of a deferred answer: its last report is some quiet
 // time old, and no answer of the presenter's is still in flight.
