@@ -1,6 +1,7 @@
 // The keyboard state as the X server keeps it: the modifier keys down and the
 // lock toggles on at start (read on a connection of its own), and the lock
 // toggles' modifier bits.
+#include "app/display_name.h"
 #include "app/lock_keys.h"
 #include "app/window.h"
 #include "screen/keyboard.h"
@@ -34,8 +35,8 @@ LockToggles lock_toggles(unsigned locked, const LockMasks& m) {
   return {(locked & m.caps) != 0, m.num != 0 && (locked & m.num) != 0};
 }
 
-void record_keyboard_state_at_start(Runtime& rt) {
-  Display* d = XOpenDisplay(nullptr);
+void record_keyboard_state_at_start(Runtime& rt, const std::optional<std::string>& display_name) {
+  Display* d = open_display(display_name);
   if (d == nullptr) return;
   KeyboardAtStart at_start;
   char keys[32];

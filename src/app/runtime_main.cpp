@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/display_name.h"
 #include "app/window.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
@@ -36,9 +37,11 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   // Several threads talk to X (the window, message boxes, the keyboard at start),
   // each on a connection of its own.
   XInitThreads();
+  // Every connection goes to the display the window library will open.
+  const std::optional<std::string> display_name = display_named_on_command_line(argc, argv);
   static SteadyClock clock;
   static ExitProcess process;
-  static X11MessageBoxes x11_boxes;
+  static X11MessageBoxes x11_boxes(display_name);
   static LoggingMessageBox boxes(&x11_boxes);
   static Runtime rt(clock, boxes, process);
   static WindowSide side(rt);
@@ -50,7 +53,7 @@ void runtime_main(int argc, char** argv, ProgramProcedure procedure) {
   // handlers, the signal's among them, reach the runtime through the side.
   publish_window_side(side);
   install_x_error_handlers();
-  record_keyboard_state_at_start(rt);
+  record_keyboard_state_at_start(rt, display_name);
   side.session_end.install();
 
   // Marked running before any thread starts, so that no screen-mode change can

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
+#include <string>
 
 #include "app/presenter.h"
 #include "app/session_end.h"
@@ -62,7 +64,8 @@ void install_x_error_handlers();
 
 // Records the Shift, Ctrl and Alt keys that are down and the lock toggles
 // that are on at start, as presses, before the program thread starts. Uses
-// its own display connection; does nothing when no display can be opened.
-void record_keyboard_state_at_start(Runtime& rt);
+// a connection of its own to the display named (display_name.h); does
+// nothing when that cannot be opened.
+void record_keyboard_state_at_start(Runtime& rt, const std::optional<std::string>& display_name);
 
 }  // namespace ws

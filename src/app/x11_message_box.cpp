@@ -16,6 +16,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/display_name.h"
 #include "app/message_box_layout.h"
 #include "app/session_end.h"
 #include "app/x11_support.h"
@@ -98,10 +99,10 @@ void on_box_connection_lost(Display*, void* connection) {
   static_cast<BoxConnection*>(connection)->lost = true;
 }
 
-// Opens a connection for a box and registers it with the error handlers;
-// false when no display can be opened.
-bool open_box_connection(BoxConnection& c) {
-  c.display = XOpenDisplay(nullptr);
+// Opens a connection for a box to the named display and registers it with
+// the error handlers; false when the display cannot be opened.
+bool open_box_connection(BoxConnection& c, const std::optional<std::string>& display_name) {
+  c.display = open_display(display_name);
   if (c.display == nullptr) return false;
   XSetIOErrorExitHandler(c.display, on_box_connection_lost, &c);
   for (auto& slot : g_box_connections) {
@@ -602,7 +603,7 @@ BoxAnswer X11MessageBoxes::show(const std::string& caption, const std::string& t
   // A connection of the box's own: freeglut drops events of windows it did
   // not create, and the calling thread may be any thread.
   BoxConnection connection;
-  if (!open_box_connection(connection)) return BoxAnswer::Unavailable;
+  if (!open_box_connection(connection, display_name_)) return BoxAnswer::Unavailable;
   // A box destroyed from outside counts as closed when it only informs;
   // a question is asked again until it is answered.
   for (;;) {

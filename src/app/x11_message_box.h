@@ -1,5 +1,6 @@
 // Message boxes of this program's own: a separate top-level X11 window on its
-// own display connection, opened on the calling thread.
+// own display connection, opened on the calling thread, to the display the
+// program's window is on.
 //
 // The box is titled with the caption and shows the text, one line per line
 // feed, in the 8 x 16 page font, above a row of buttons (Yes and No, or OK).
@@ -29,6 +30,9 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "screen/message_box.h"
 
@@ -48,6 +52,11 @@ bool is_box_connection(Display* d);
 // box can be shown (no display).
 class X11MessageBoxes final : public MessageBoxPresenter {
  public:
+  // Each box opens its connection to this display (display_name.h): the
+  // window's, named once at start.
+  explicit X11MessageBoxes(std::optional<std::string> display_name)
+      : display_name_(std::move(display_name)) {}
+
   BoxAnswer show(const std::string& caption, const std::string& text, BoxKind kind) override;
 
   // The program's window (an X window id), once it exists: a box is kept
@@ -56,6 +65,7 @@ class X11MessageBoxes final : public MessageBoxPresenter {
   void set_owner_window(unsigned long window) { owner_.store(window, std::memory_order_release); }
 
  private:
+  const std::optional<std::string> display_name_;
   std::atomic<unsigned long> owner_{0};
 };
 
