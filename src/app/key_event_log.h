@@ -1,7 +1,8 @@
 // The keyboard events that the X hook takes out of the window library's way,
 // in the order they arrived: the Pause and Break presses and releases (which
-// the window library would drop), the loss of the keyboard focus and the lock
-// toggles as the keyboard reports them; and, while any of those waits to be
+// the window library would drop), the loss of the keyboard focus and its
+// coming back (with the modifier keys down then), and the lock toggles as the
+// keyboard reports them; and, while any of those waits to be
 // acted upon, every other key event of the same batch, held back so that it is
 // handled after them and not before.
 //
@@ -17,14 +18,17 @@
 #include <utility>
 #include <vector>
 
+#include "screen/keyboard.h"
+
 namespace ws {
 
 // What the hook recorded, besides held-back key events.
 struct KeyboardNotice {
-  enum class Kind : uint8_t { Press, Release, FocusLost, LockToggles };
+  enum class Kind : uint8_t { Press, Release, FocusLost, FocusGained, LockToggles };
   Kind kind;
   int32_t code = 0;  // Press and Release: the key code (Pause or Break)
   bool caps_lock = false, num_lock = false;  // LockToggles
+  ModifierKeys modifiers{};  // FocusGained: the modifier keys down then
 };
 
 template <class Event>

@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "app/display_name.h"
+#include "app/keyboard_x11.h"
 #include "app/window.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"

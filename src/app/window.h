@@ -4,8 +4,6 @@
 #pragma once
 
 #include <atomic>
-#include <optional>
-#include <string>
 
 #include "app/presenter.h"
 #include "app/session_end.h"
@@ -61,11 +59,5 @@ void publish_window_side(WindowSide& side);
 // side's runtime with code 1. run_window installs them again should this not have
 // run.
 void install_x_error_handlers();
-
-// Records the Shift, Ctrl and Alt keys that are down and the lock toggles
-// that are on at start, as presses, before the program thread starts. Uses
-// a connection of its own to the display named (display_name.h); does
-// nothing when that cannot be opened.
-void record_keyboard_state_at_start(Runtime& rt, const std::optional<std::string>& display_name);
 
 }  // namespace ws

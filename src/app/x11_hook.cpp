@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "app/key_event_log.h"
-#include "app/lock_keys.h"
+#include "app/keyboard_x11.h"
 #include "app/window_context.h"
 #include "app/x11_hook.h"
 #include "screen/keyboard.h"
@@ -34,6 +34,10 @@ struct WindowHook::State {
   KeyCode pause_keycode = 0;
   KeyCode break_keycode = 0;
   LockMasks lock_masks;
+  ModifierKeycodes modifier_keycodes;
+  // The focus has come back: the KeymapNotify that the server sends right
+  // after the FocusIn tells the keys down at that moment.
+  bool keymap_due = false;
   // What the press of each of the two keys was taken as, so that its release
   // matches it even when Ctrl has been let go in between.
   int32_t pause_keycode_down = 0;
@@ -114,8 +118,23 @@ Bool WindowHookWire::window_proc_hook(Display* display, XEvent* event, xEvent* w
       break;
     case FocusOut:
       // The releases of keys held now go to another window.
-      if (event->xfocus.detail != NotifyInferior)
+      if (event->xfocus.detail != NotifyInferior) {
+        hook.keymap_due = false;
         hook.log.record({KeyboardNotice::Kind::FocusLost});
+      }
+      break;
+    case FocusIn:
+      if (event->xfocus.detail != NotifyInferior) hook.keymap_due = true;
+      break;
+    case KeymapNotify:
+      // Also sent after the pointer enters the window: only the one after
+      // a FocusIn tells of the focus.
+      if (hook.keymap_due) {
+        hook.keymap_due = false;
+        KeyboardNotice n{KeyboardNotice::Kind::FocusGained};
+        n.modifiers = modifiers_down(event->xkeymap.key_vector, hook.modifier_keycodes);
+        hook.log.record(n);
+      }
       break;
     default:
       break;
@@ -150,6 +169,7 @@ void act(Runtime& rt, const KeyboardNotice& n) {
     case KeyboardNotice::Kind::Press: handle_key_press(rt.keyboard, n.code); break;
     case KeyboardNotice::Kind::Release: handle_key_release(rt.keyboard, n.code); break;
     case KeyboardNotice::Kind::FocusLost: release_modifier_keys(rt.keyboard); break;
+    case KeyboardNotice::Kind::FocusGained: hold_modifier_keys(rt.keyboard, n.modifiers); break;
     case KeyboardNotice::Kind::LockToggles:
       report_lock_toggles(rt.keyboard, n.caps_lock, n.num_lock);
       break;
@@ -168,15 +188,17 @@ void WindowHook::install() {
   State& hook = *state_;
   hook.pause_keycode = XKeysymToKeycode(display, XK_Pause);
   hook.break_keycode = XKeysymToKeycode(display, XK_Break);
+  hook.modifier_keycodes = modifier_keycodes(display);
   const Window window = context_.window;
-  for (const int type : {ClientMessage, KeyPress, KeyRelease, FocusOut, DestroyNotify})
+  for (const int type :
+       {ClientMessage, KeyPress, KeyRelease, FocusIn, FocusOut, KeymapNotify, DestroyNotify})
     hook.previous[type] = chain_wire_hook(display, type, WindowHookWire::window_proc_hook);
-  // The window library does not ask for focus changes; add them to the
-  // window's events (it asks for its structure's changes, DestroyNotify
-  // among them).
+  // The window library does not ask for focus changes nor for the keys down
+  // when the focus comes; add them to the window's events (it asks for its
+  // structure's changes, DestroyNotify among them).
   XWindowAttributes attributes;
   if (window != None && XGetWindowAttributes(display, window, &attributes) != 0)
-    XSelectInput(display, window, attributes.your_event_mask | FocusChangeMask);
+    XSelectInput(display, window, attributes.your_event_mask | FocusChangeMask | KeymapStateMask);
 
   // The lock toggles: the keyboard tells this connection of each change, so
   // nothing polls the server for them.

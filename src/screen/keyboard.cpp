@@ -114,6 +114,16 @@ std::optional<KeyPair> pair_from(const KeyCodeRow& row, int32_t code) {
   return KeyPair{static_cast<uint8_t>(code), static_cast<uint8_t>(row[kColScan])};
 }
 
+// Each modifier key of a ModifierKeys with its key code.
+std::array<std::pair<bool, int32_t>, 6> modifier_codes(const ModifierKeys& keys) {
+  return {{{keys.left_shift, kKeyLeftShift},
+           {keys.right_shift, kKeyRightShift},
+           {keys.left_ctrl, kKeyLeftCtrl},
+           {keys.right_ctrl, kKeyRightCtrl},
+           {keys.left_alt, kKeyLeftAlt},
+           {keys.right_alt, kKeyRightAlt}}};
+}
+
 int column_for(const HeldKeys& held) {
   if (held.alt()) return kColAlt;
   if (held.ctrl()) return kColCtrl;
@@ -190,25 +200,27 @@ void handle_key_release(Keyboard& kb, int32_t code) {
   kb.held_keys_.erase(code);
 }
 
-void release_modifier_keys(Keyboard& kb) {
-  std::lock_guard lock(kb.mutex_);
-  for (int32_t code = kKeyLeftShift; code <= kKeyRightAlt; ++code) kb.held_keys_.erase(code);
-}
+void release_modifier_keys(Keyboard& kb) { hold_modifier_keys(kb, {}); }
 
 void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock) {
   std::lock_guard lock(kb.mutex_);
   kb.report_toggles(caps_lock, num_lock);
 }
 
+void hold_modifier_keys(Keyboard& kb, const ModifierKeys& down) {
+  std::lock_guard lock(kb.mutex_);
+  for (const auto& [is_down, code] : modifier_codes(down)) {
+    if (is_down)
+      kb.held_keys_.insert(code);
+    else
+      kb.held_keys_.erase(code);
+  }
+}
+
 void report_keyboard_at_start(Keyboard& kb, const KeyboardAtStart& keys) {
   std::lock_guard lock(kb.mutex_);
   kb.report_toggles(keys.caps_lock, keys.num_lock);
-  const std::pair<bool, int32_t> modifiers[] = {
-      {keys.left_shift, kKeyLeftShift}, {keys.right_shift, kKeyRightShift},
-      {keys.left_ctrl, kKeyLeftCtrl},   {keys.right_ctrl, kKeyRightCtrl},
-      {keys.left_alt, kKeyLeftAlt},     {keys.right_alt, kKeyRightAlt},
-  };
-  for (const auto& [down, code] : modifiers)
+  for (const auto& [down, code] : modifier_codes(keys))
     if (down) kb.press(code);
 }
 

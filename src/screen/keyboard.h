@@ -19,6 +19,7 @@
 namespace ws {
 
 struct KeyboardAtStart;
+struct ModifierKeys;
 
 // The set of key codes that are down: one bit per character or special code
 // and per named code, so that pressing and releasing never allocates. Codes
@@ -68,6 +69,7 @@ class Keyboard {
   friend void handle_key_press(Keyboard& kb, int32_t code);
   friend void handle_key_release(Keyboard& kb, int32_t code);
   friend void release_modifier_keys(Keyboard& kb);
+  friend void hold_modifier_keys(Keyboard& kb, const ModifierKeys& down);
   friend void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock);
   friend void report_keyboard_at_start(Keyboard& kb, const KeyboardAtStart& keys);
   void press(int32_t code);
@@ -109,11 +111,24 @@ void release_modifier_keys(Keyboard& kb);
 // presses and releases (Scroll Lock has no effect here).
 void report_lock_toggles(Keyboard& kb, bool caps_lock, bool num_lock);
 
-// The keyboard as found at start.
-struct KeyboardAtStart {
+// The Shift, Ctrl and Alt keys that are down, as the keyboard shows them.
+struct ModifierKeys {
   bool left_shift = false, right_shift = false;
   bool left_ctrl = false, right_ctrl = false;
   bool left_alt = false, right_alt = false;
+  bool operator==(const ModifierKeys&) const = default;
+};
+
+// When the window gets the keyboard (back): the Shift, Ctrl and Alt keys down
+// at that moment count as held, the others as let go. The user may have kept
+// one down while the keyboard was elsewhere (a window manager that moves the
+// focus out and back in when the window goes full screen, say), and its press
+// went to another window. No key is queued and a pause goes on: nobody
+// pressed a key in the window.
+void hold_modifier_keys(Keyboard& kb, const ModifierKeys& down);
+
+// The keyboard as found at start.
+struct KeyboardAtStart : ModifierKeys {
   bool caps_lock = false, num_lock = false;
 };
 // Reports the toggles that are on and the modifier keys that are down as

@@ -45,6 +45,7 @@ struct Batch {
       case Kind::Press: return "press " + std::to_string(code);
       case Kind::Release: return "release " + std::to_string(code);
       case Kind::FocusLost: return "focus lost";
+      case Kind::FocusGained: return "focus gained";
       case Kind::LockToggles: return "locks";
     }
     return "?";

@@ -354,6 +354,60 @@ TEST(FocusLoss, ModifiersReleasedElsewhereNoLongerCount) {
   EXPECT_TRUE(paused(rt));
 }
 
+TEST(FocusComingBack, TheModifiersDownThenAreHeldWithoutQueueingOrEndingAPause) {
+  ModifierKeys left_alt;
+  left_alt.left_alt = true;
+  ModifierKeys right_ctrl_and_shift;
+  right_ctrl_and_shift.right_ctrl = right_ctrl_and_shift.left_shift = true;
+  struct Case {
+    const char* what;
+    int held_before;  // a modifier pressed in the window before the focus left, or 0
+    bool paused;      // Pause pressed before the focus came back
+    ModifierKeys down;  // the modifier keys down when the focus comes back
+    const char* f1;     // what F1 then queues
+  };
+  const Case cases[] = {
+      {"Alt kept down while the focus was away", GLUT_KEY_ALT_L, false, left_alt, "(00,68)"},
+      {"Alt pressed while the window had no focus", 0, false, left_alt, "(00,68)"},
+      {"Ctrl let go while the focus was away", GLUT_KEY_CTRL_L, false, {}, "(00,3B)"},
+      {"right Ctrl with Shift: Ctrl's column", 0, false, right_ctrl_and_shift, "(00,5E)"},
+      {"while paused: the pause goes on", GLUT_KEY_ALT_L, true, left_alt, "(00,68)"},
+  };
+  for (const Case& c : cases) {
+    Headless h;
+    Runtime& rt = h.rt;
+    if (c.held_before != 0) on_special_key_down(rt.keyboard, c.held_before);
+    release_modifier_keys(rt.keyboard);  // the focus goes
+    if (c.paused) handle_key_press(rt.keyboard, kKeyPause);
+    hold_modifier_keys(rt.keyboard, c.down);  // and comes back
+    EXPECT_EQ(paused(rt), c.paused) << c.what;
+    EXPECT_EQ(drained(rt), "nothing") << c.what;
+    if (c.paused) type_char(rt, 'a');  // resumes, not queued
+    type_special(rt, GLUT_KEY_F1);
+    EXPECT_EQ(drained(rt), c.f1) << c.what;
+  }
+}
+
+TEST(FocusComingBack, AltStillDownMakesEachEnterTapAStepOfTheFullScreenCycle) {
+  Headless h;
+  Runtime& rt = h.rt;
+  ModifierKeys alt;
+  alt.left_alt = true;
+  on_special_key_down(rt.keyboard, GLUT_KEY_ALT_L);
+  const FullScreenState after[] = {FullScreenState::StretchedSharp,
+                                   FullScreenState::StretchedSmooth,
+                                   FullScreenState::AspectKeptSharp};
+  for (const FullScreenState want : after) {
+    on_key_down(rt.keyboard, 13, GLUT_ACTIVE_ALT);
+    on_key_up(rt.keyboard, 13, GLUT_ACTIVE_ALT);
+    EXPECT_EQ(rt.presenter.full_screen(), want);
+    // Going full screen, a window manager may move the focus out and back.
+    release_modifier_keys(rt.keyboard);
+    hold_modifier_keys(rt.keyboard, alt);
+  }
+  EXPECT_EQ(drained(rt), "nothing");
+}
+
 // A program that runs one statement per 10 ms and logs when each ends.
 class Ticker : public Procedure {
  public:

@@ -50,7 +50,8 @@ bool path_exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// The environment with DISPLAY and the extra entries set.
+// The environment with DISPLAY (left out when empty) and the extra entries
+// set.
 std::vector<std::string> make_environment(const std::string& display,
                                           const std::vector<std::string>& extra) {
   std::vector<std::string> env;
@@ -63,7 +64,7 @@ std::vector<std::string> make_environment(const std::string& display,
   };
   for (char** e = environ; *e != nullptr; ++e)
     if (!overridden(*e)) env.emplace_back(*e);
-  env.push_back("DISPLAY=" + display);
+  if (!display.empty()) env.push_back("DISPLAY=" + display);
   for (const auto& e : extra) env.push_back(e);
   return env;
 }
@@ -180,6 +181,19 @@ int palette_index(uint32_t rgb) {
   for (int n = 0; n < 16; ++n)
     if ((kDefaultPalette[n] & 0xFFFFFF) == (rgb & 0xFFFFFF)) return n;
   return -1;
+}
+
+int off_palette_pixels(const RgbImage& img) {
+  int n = 0;
+  for (const uint32_t rgb : img.pixels) n += palette_index(rgb) < 0;
+  return n;
+}
+
+bool rows_black(const RgbImage& img, int from, int to) {
+  for (int y = from; y < to; ++y)
+    for (int x = 0; x < img.width; ++x)
+      if (img.at(x, y) != 0) return false;
+  return true;
 }
 
 bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_t* ink,

@@ -78,6 +78,13 @@ bool text_at(const RgbImage& img, int x, int y, const std::string& text, uint32_
 // The first place, row by row, where text is drawn in the page font.
 std::optional<Point> find_text(const RgbImage& img, const std::string& text);
 
+// The pixels of a grab whose colour is no palette entry (a smoothed picture
+// has them, a sharp one none).
+int off_palette_pixels(const RgbImage& img);
+// Whether rows from..to-1 of a grab are black (the bars of the page's aspect
+// kept on a screen of another shape).
+bool rows_black(const RgbImage& img, int from, int to);
+
 // Decodes an XWD dump (any header byte order, 8/16/24/32 bits per pixel,
 // true colour masks) into RGB. Nullopt when it is not a picture xwd writes.
 std::optional<RgbImage> decode_xwd(const std::string& bytes);
@@ -117,7 +124,8 @@ struct StandardStreams {
 class Program {
  public:
   // extra_env: "NAME=value" entries added to (or replacing in) the
-  // environment. display_override replaces DISPLAY (e.g. ":999").
+  // environment. display_override replaces DISPLAY (e.g. ":999"); an empty
+  // one leaves DISPLAY out of the environment.
   Program(const XServer& server, const std::string& path, std::vector<std::string> args = {},
           std::vector<std::string> extra_env = {},
           std::optional<std::string> display_override = std::nullopt,

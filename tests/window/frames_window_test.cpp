@@ -31,12 +31,6 @@ int pattern_mismatches(const RgbImage& img) {
   return wrong;
 }
 
-int off_palette_pixels(const RgbImage& img) {
-  int n = 0;
-  for (uint32_t rgb : img.pixels) n += palette_index(rgb) < 0;
-  return n;
-}
-
 // The suite's server has the default 1280 x 1024 screen.
 class FramesWindow : public XServerSuite<FramesWindow> {
  protected:
@@ -106,12 +100,6 @@ TEST_F(FramesWindow, AltEnterCyclesThroughFullScreenAndBackTo640x480) {
   const WindowId w = open_page(p);
   ASSERT_NE(w, 0u);
   auto press = [&] { ASSERT_TRUE(x().send_keys(w, {"alt+Return"})); };
-  auto rows_black = [](const RgbImage& i, int from, int to) {
-    for (int y = from; y < to; ++y)
-      for (int x = 0; x < i.width; ++x)
-        if (i.at(x, y) != 0) return false;
-    return true;
-  };
   auto full_screen = [](const RgbImage& i) { return i.width == kScreenW && i.height == kScreenH; };
 
   // 1: stretched and sharp over the whole screen: only palette colours.

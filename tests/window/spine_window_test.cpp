@@ -171,5 +171,47 @@ TEST(SpineWithoutDisplay, TheProgramEndsAtOnceWithCode1AndOneLineOnStderr) {
   }
 }
 
+// The display named on the command line serves every window of the program
+// and the keyboard's reading at start, whatever DISPLAY says: unset, or
+// naming another server. An Alt held on the named display before the start is
+// held for the program (its first Enter steps the full-screen cycle); the
+// report box opens there, and No ends the program with code 0.
+TEST(SpineDisplayOption, TheNamedDisplayHasTheWindowItsBoxesAndItsKeyboard) {
+  XServer x;
+  ASSERT_TRUE(x.ok()) << x.error();
+  XServer other(false);
+  ASSERT_TRUE(other.ok()) << other.error();
+  struct Case {
+    const char* what;
+    std::string display_variable;  // empty: unset
+  };
+  const Case cases[] = {
+      {"DISPLAY unset", ""},
+      {"DISPLAY naming another server", other.display()},
+  };
+  const std::string caption = "Unhandled Error #6";
+  for (const Case& c : cases) {
+    ASSERT_EQ(x.run({"xdotool", "keydown", "alt"}), 0);
+    Program p(x, kProgram, {"-display", x.display()}, {}, c.display_variable);
+    const auto w = x.wait_for_page_window(p);
+    ASSERT_TRUE(w) << c.what << ": " << p.stderr_text();
+    const std::string id = std::to_string(*w);
+    ASSERT_EQ(x.run({"xdotool", "windowactivate", "--sync", id, "key", "Return"}), 0);
+    const auto full = x.wait_client_size(*w, 1280, 1024, kPatienceMs);
+    EXPECT_TRUE(full && full->width == 1280 && full->height == 1024)
+        << c.what << ": the Alt held at start was not taken";
+    ASSERT_EQ(x.run({"xdotool", "keyup", "alt"}), 0);
+
+    ASSERT_TRUE(x.send_keys(*w, {"2", "4", "Return", "minus", "1", "Return"}));
+    const auto box = x.wait_for_window_titled(caption, kPatienceMs);
+    ASSERT_TRUE(box) << c.what << ": no box on the named display; " << p.stderr_text();
+    if (!c.display_variable.empty()) {
+      EXPECT_FALSE(other.wait_for_window_titled(caption, 0)) << c.what;
+    }
+    ASSERT_TRUE(x.send_keys(*box, {"n"}));
+    EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << c.what << ": " << p.stderr_text();
+  }
+}
+
 }  // namespace
 }  // namespace ws::test

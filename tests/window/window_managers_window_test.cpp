@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,6 +193,49 @@ TEST_P(UnderManager, FromTheManagersSizeAltEnterCyclesThroughFullScreenAndBack) 
     EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN")) << "round " << round;
     ASSERT_TRUE(settled(x(), window()));
     EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "round " << round;
+  }
+}
+
+// Holding Alt and tapping Enter steps the full-screen cycle once a tap, also
+// under a manager that moves the keyboard focus out of the window and back in
+// as it makes the window full screen (metacity): the Alt still down when the
+// focus comes back is held again. Two taps give the screen stretched and
+// smoothed; three the page's aspect, sharp, between black bars.
+TEST_P(UnderManager, AltHeldAcrossSeveralEnterTapsStepsTheCycleOnceATap) {
+  const std::string id = std::to_string(window());
+  auto covers_screen = [](const RgbImage& i) {
+    return i.width == kScreenW && i.height == kScreenH;
+  };
+  auto barred = [](const RgbImage& i) {
+    return rows_black(i, 0, 33) && rows_black(i, 992, kScreenH) && !rows_black(i, 33, 34);
+  };
+  struct Case {
+    int taps;
+    const char* state;
+    std::function<bool(const RgbImage&)> shows;
+  };
+  const Case cases[] = {
+      {2, "stretched and smooth",
+       [&](const RgbImage& i) {
+         return covers_screen(i) && !barred(i) && off_palette_pixels(i) > 0;
+       }},
+      {3, "the page's aspect, sharp",
+       [&](const RgbImage& i) {
+         return covers_screen(i) && barred(i) && off_palette_pixels(i) == 0;
+       }},
+  };
+  for (const Case& c : cases) {
+    // As a user does: Alt down, Enter tapped, Alt let go at the end.
+    std::vector<std::string> keys = {"xdotool", "windowactivate", "--sync", id, "keydown", "alt"};
+    for (int n = 0; n < c.taps; ++n) keys.insert(keys.end(), {"sleep", "0.4", "key", "Return"});
+    keys.insert(keys.end(), {"sleep", "0.4", "keyup", "alt"});
+    ASSERT_EQ(x().run(keys), 0);
+    EXPECT_TRUE(x().grab_until(window(), c.shows))
+        << c.taps << " taps: the screen is not " << c.state;
+    // The rest of the cycle's five steps: back to the window.
+    for (int n = c.taps; n < 5; ++n) alt_enter();
+    ASSERT_TRUE(wait_state(window(), "FULLSCREEN", false)) << "after " << c.taps << " taps";
+    ASSERT_TRUE(settled(x(), window()));
   }
 }
 
