@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "app/window.h"
+#include "app/window_side.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
 #include "screen/error_stream.h"
