@@ -23,6 +23,7 @@
 #include "app/key_callbacks.h"
 #include "app/window_side.h"
 #include "screen/error_stream.h"
+#include "screen/page.h"
 #include "screen/runtime.h"
 
 namespace ws {
@@ -187,7 +188,7 @@ void run_window(WindowSide& side, int argc, char** argv, X11MessageBoxes& boxes)
   glutInit(&argc, argv);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(640, 400);
+  glutInitWindowSize(kOpeningSize.width, kOpeningSize.height);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
     write_error_line(
         "winding-scheme: the display offers no RGBA, double-buffered mode with a depth buffer");
