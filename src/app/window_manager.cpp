@@ -41,7 +41,7 @@ struct WindowManagerSide::State {
 };
 
 // The hook that Xlib calls, which reaches the part's state through the
-// window context.
+// published window side (window_manager_side()).
 struct ManagerWire {
   static Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
     WindowManagerSide& side = window_manager_side();
