@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "screen/drawing.h"
+#include "screen/key_codes.h"
 #include "screen/keyboard.h"
 #include "screen/text.h"
 #include "support/golden.h"
@@ -593,9 +594,6 @@ TEST_P(Finale, WaitsAndEnds) {
   EXPECT_TRUE(r.phase_reports().empty());
 }
 
-// Function and cursor keys as the key handling takes them: scan code * 256.
-constexpr int32_t kF1 = 0x3B00, kRight = 0x4D00;
-
 INSTANTIATE_TEST_SUITE_P(Phases, Finale,
                          ::testing::Values(
                              // The first queued key ends the wait at once; the prompt discards the
@@ -612,10 +610,10 @@ INSTANTIATE_TEST_SUITE_P(Phases, Finale,
                                         "",
                                         {{500, FinaleAction::Press, kKeyLeftShift},
                                          {1000, FinaleAction::ExpectNoPrompt},
-                                         {1500, FinaleAction::Press, kF1},
+                                         {1500, FinaleAction::Press, kKeyF1},
                                          {2000, FinaleAction::ExpectPrompt},
                                          {2500, FinaleAction::Press, kKeyLeftShift},
-                                         {3500, FinaleAction::Press, kRight}},
+                                         {3500, FinaleAction::Press, kKeyRight}},
                                         3500,
                                         3700},
                              FinaleCase{"CloseAtPrompt",
