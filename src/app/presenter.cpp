@@ -33,7 +33,7 @@ WindowObservation observe(const Presenter& presenter, WindowManagerSide& manager
 }
 
 // The window library's callbacks, which reach the GL presenter through the
-// window context.
+// published window side (gl_presenter()).
 void display_callback() { gl_presenter().present_frame(); }
 void timer_callback(int) { gl_presenter().timer_tick(); }
 void reshape_callback(int width, int height) { gl_presenter().window_reshaped(width, height); }

@@ -1,8 +1,10 @@
-// The GL presenter: the window thread's part of the window context that
-// carries out the presenter's decisions (screen/presenting.h) with the window
-// library and GL: the frame as a GL texture, the display timer, the size
-// reports, and the window requests that go with them (a new client size,
-// full screen). Internal to the window; run_window installs it.
+// The GL presenter: the window thread's part of the window side (WindowSide),
+// made with the window's context, that carries out the presenter's decisions
+// (screen/presenting.h) with the window library and GL: the frame as a GL
+// texture, the display timer, the size reports, and the window requests that
+// go with them (a new client size, full screen). Internal to the window;
+// run_window installs it, and its callbacks reach it through gl_presenter()
+// (window_context.h).
 #pragma once
 
 #include <chrono>

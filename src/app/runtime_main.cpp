@@ -7,6 +7,7 @@
 #include "app/display_name.h"
 #include "app/keyboard_x11.h"
 #include "app/window.h"
+#include "app/window_side.h"
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
 #include "screen/error_stream.h"

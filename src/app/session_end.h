@@ -10,7 +10,7 @@
 // open one ends as No (a question) or OK (a notice), and any box shown after
 // it ends so at once (session_ended, polled through session_end_fd).
 //
-// The handler is async-signal-safe: a read of the published context, a few
+// The handler is async-signal-safe: a read of the published side, a few
 // lock-free atomic operations and one write to an eventfd, nothing else; no
 // Xlib call, no lock, no allocation.
 #pragma once
@@ -22,9 +22,9 @@ namespace ws {
 struct RunState;
 
 // The session's end as the signal handler records it, a part of the window
-// context (which the handler reaches through window_context()). What the
-// handler touches must be lock-free: a locked atomic could be held by the
-// very thread the signal interrupted.
+// side (WindowSide), which the handler reaches through published_session_end()
+// (window_context.h). What the handler touches must be lock-free: a locked
+// atomic could be held by the very thread the signal interrupted.
 class SessionEnd {
  public:
   static_assert(std::atomic<bool>::is_always_lock_free);

@@ -21,22 +21,18 @@
 #include "app/event_loop.h"
 #include "app/x11_message_box.h"
 #include "app/key_callbacks.h"
+#include "app/window_side.h"
 #include "screen/error_stream.h"
+#include "screen/page.h"
 #include "screen/runtime.h"
 
 namespace ws {
 
 namespace {
 
-// The process's one window side (window_context.h): published by the start
-// before any thread but the main one runs, and before any callback or
-// handler that reads it is installed; read on whichever thread meets an
-// error or a signal.
-WindowSide* g_side = nullptr;
-
 [[noreturn]] void end_with_code_1() {
   std::fflush(stderr);
-  if (g_side != nullptr) g_side->context.rt.process.end_process(1);
+  if (WindowSide* side = published_window_side()) side->context.rt.process.end_process(1);
   std::_Exit(1);
 }
 
@@ -59,7 +55,8 @@ void on_library_error(const char* format, va_list args) {
 // line to stderr and ends the process with code 1; the others wait for the
 // end. The handlers are installed only once the side is published.
 [[noreturn]] void report_and_end(const char* line) {
-  if (g_side != nullptr && g_side->failure_reported.test_and_set(std::memory_order_acq_rel)) {
+  WindowSide* side = published_window_side();
+  if (side != nullptr && side->failure_reported.test_and_set(std::memory_order_acq_rel)) {
     for (;;) pause();
   }
   write_error_line(line);
@@ -97,8 +94,9 @@ int on_connection_lost(Display* d) {
 //   meet the window gone (WindowManagerSide::expected_error).
 int on_x_error(Display* d, XErrorEvent* error) {
   if (is_box_connection(d)) return 0;
-  if (g_side != nullptr &&
-      (g_side->hook.window_destroyed() || g_side->manager.expected_error(d, error->serial)))
+  if (WindowSide* side = published_window_side();
+      side != nullptr &&
+      (side->hook.window_destroyed() || side->manager.expected_error(d, error->serial)))
     return 0;
   char text[160] = {};
   XGetErrorText(d, error->error_code, text, sizeof text);
@@ -108,7 +106,7 @@ int on_x_error(Display* d, XErrorEvent* error) {
   report_and_end(line);
 }
 
-Keyboard& keyboard() { return g_side->context.rt.keyboard; }
+Keyboard& keyboard() { return published_window_side()->context.rt.keyboard; }
 void key_down(unsigned char key, int, int) { on_key_down(keyboard(), key, glutGetModifiers()); }
 void key_up(unsigned char key, int, int) { on_key_up(keyboard(), key, glutGetModifiers()); }
 void special_down(int key, int, int) { on_special_key_down(keyboard(), key); }
@@ -177,13 +175,6 @@ class WindowLoopSteps final : public EventLoopSteps {
 
 }  // namespace
 
-void publish_window_side(WindowSide& side) { g_side = &side; }
-
-WindowHook& window_hook() { return g_side->hook; }
-WindowManagerSide& window_manager_side() { return g_side->manager; }
-GlPresenter& gl_presenter() { return g_side->presenter; }
-SessionEnd* published_session_end() { return g_side != nullptr ? &g_side->session_end : nullptr; }
-
 void install_x_error_handlers() {
   XSetIOErrorHandler(on_connection_lost);
   XSetErrorHandler(on_x_error);
@@ -197,7 +188,7 @@ void run_window(WindowSide& side, int argc, char** argv, X11MessageBoxes& boxes)
   glutInit(&argc, argv);
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(640, 400);
+  glutInitWindowSize(kOpeningSize.width, kOpeningSize.height);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
     write_error_line(
         "winding-scheme: the display offers no RGBA, double-buffered mode with a depth buffer");

@@ -1,45 +1,13 @@
-// The window side: freeglut window, GL presenter, the Xlib event hook for the
-// close request and the keyboard events the window library does not report,
-// the event loop.
+// The window: the freeglut window and its event loop on the main thread, made
+// with the parts of the window side (window_side.h); the process's X error
+// handlers; the keyboard's state at start.
 #pragma once
-
-#include <atomic>
-
-#include "app/presenter.h"
-#include "app/session_end.h"
-#include "app/window_context.h"
-#include "app/window_manager.h"
-#include "app/x11_hook.h"
-#include "screen/runtime.h"
 
 namespace ws {
 
+struct Runtime;
+struct WindowSide;
 class X11MessageBoxes;
-
-// The window side of the process, the one place that composes its parts:
-// the window's context and the parts made with it. The process's start makes
-// one and publishes it (publish_window_side) before the other threads start.
-struct WindowSide {
-  explicit WindowSide(Runtime& rt) : context(rt), session_end(rt.state) {}
-  WindowSide(const WindowSide&) = delete;
-  WindowSide& operator=(const WindowSide&) = delete;
-
-  WindowContext context;
-  // Reached by the signal handler and the boxes (session_end.h).
-  SessionEnd session_end;
-  WindowHook hook{context};
-  WindowManagerSide manager{context};
-  GlPresenter presenter{context, manager};
-  // Set by the first thread whose connection met a failure that ends the
-  // process (the X error handlers); the others wait for the end. acq_rel
-  // test_and_set: exactly one thread writes the line.
-  std::atomic_flag failure_reported;
-};
-
-// Publishes the process's window side for the callbacks, hooks and handlers
-// that carry no user data (window_context.h); once, before any thread but
-// the main one starts and before any of them is installed.
-void publish_window_side(WindowSide& side);
 
 // The window's part of the start, once the program and frame threads run:
 // initialises the window library with the command line, creates the window

@@ -3,10 +3,10 @@
 // once; each part of the window side (the X hook, the window manager side,
 // the GL presenter) is made with it and reads it, and none changes it.
 //
-// The window library's callbacks, Xlib's wire-event hooks, the X error
-// handlers and the signal handler carry no user data: they reach the parts
-// through the accessors below, which read the one published WindowSide
-// (window.h). It is published once, by the process's start, before any
+// The window library's callbacks, Xlib's wire-event hooks and the signal
+// handler carry no user data: they reach their part through the accessors
+// below, which read the one published WindowSide (window_side.h, where they
+// are defined). It is published once, by the process's start, before any
 // thread but the main one runs and before any of those handlers is
 // installed, and never changed: every thread sees it without further
 // ordering (the threads start after the store).

@@ -28,8 +28,8 @@ constexpr long kStateAdd = 1;
 }  // namespace
 
 struct WindowManagerSide::State {
-  WireToEvent previous_property = nullptr;
-  WireToEvent previous_reparent = nullptr;
+  // Of PropertyNotify and ReparentNotify.
+  ReplacedConverters previous{};
   // Window thread only: the hook and follow both run there.
   bool state_changed = false;
   bool reparented = false;
@@ -41,16 +41,13 @@ struct WindowManagerSide::State {
 };
 
 // The hook that Xlib calls, which reaches the part's state through the
-// window context.
+// published window side (window_manager_side()).
 struct ManagerWire {
   static Bool manager_hook(Display* display, XEvent* event, xEvent* wire) {
     WindowManagerSide& side = window_manager_side();
     const WindowContext& c = side.context_;
     WindowManagerSide::State& wm = *side.state_;
-    const int type = wire->u.u.type & 0x7F;
-    const WireToEvent previous =
-        type == PropertyNotify ? wm.previous_property : wm.previous_reparent;
-    if (previous != nullptr && !previous(display, event, wire)) return False;
+    if (!chain_to_replaced(wm.previous, display, event, wire)) return False;
     if (event->type == PropertyNotify && event->xproperty.window == c.window &&
         event->xproperty.atom == c.atoms.net_wm_state)
       wm.state_changed = true;
@@ -124,8 +121,8 @@ WindowManagerState window_manager_state(const std::vector<unsigned long>& states
 void WindowManagerSide::install() {
   Display* display = context_.display;
   State& wm = *state_;
-  wm.previous_property = chain_wire_hook(display, PropertyNotify, ManagerWire::manager_hook);
-  wm.previous_reparent = chain_wire_hook(display, ReparentNotify, ManagerWire::manager_hook);
+  for (const int type : {PropertyNotify, ReparentNotify})
+    wm.previous[type] = chain_wire_hook(display, type, ManagerWire::manager_hook);
   const Window window = context_.window;
   if (window == None) return;
   // The window library does not ask for property changes; add them to the

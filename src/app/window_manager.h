@@ -22,10 +22,11 @@ namespace ws {
 WindowManagerState window_manager_state(const std::vector<unsigned long>& states,
                                         const WindowStateAtoms& atoms);
 
-// The window manager side's part of the window context: the converters its
-// hook chains to, what the hook recorded, the full screen the program made
-// itself while no manager ran, and the guard around its own requests on the
-// window. The hook reaches it through the context.
+// The window manager's side, a part of the window side (WindowSide), made
+// with the window's context: the converters its hook chains to, what the hook
+// recorded, the full screen the program made itself while no manager ran,
+// and the guard around its own requests on the window. The hook reaches it
+// through window_manager_side() (window_context.h).
 class WindowManagerSide {
  public:
   explicit WindowManagerSide(WindowContext& context);

@@ -90,9 +90,7 @@ std::optional<KeyboardNotice> pause_or_break(State& hook, const XKeyEvent& key, 
 Bool WindowHookWire::window_proc_hook(Display* display, XEvent* event, xEvent* wire) {
   WindowHook::State& hook = state();
   const WindowContext& c = context();
-  const int type = wire->u.u.type & 0x7F;
-  const WireToEvent previous = hook.previous[type];
-  if (previous != nullptr && !previous(display, event, wire)) return False;
+  if (!chain_to_replaced(hook.previous, display, event, wire)) return False;
   switch (event->type) {
     case ClientMessage:
       if (event->xclient.message_type == c.atoms.wm_protocols && event->xclient.format == 32 &&
@@ -145,7 +143,7 @@ Bool WindowHookWire::window_proc_hook(Display* display, XEvent* event, xEvent* w
 // The keyboard's lock-toggle changes, which the window library ignores.
 Bool WindowHookWire::keyboard_state_hook(Display* display, XEvent* event, xEvent* wire) {
   WindowHook::State& hook = state();
-  if (hook.previous_xkb != nullptr && !hook.previous_xkb(display, event, wire)) return False;
+  if (!chain_to_replaced(hook.previous_xkb, display, event, wire)) return False;
   const auto& xkb = reinterpret_cast<const XkbEvent&>(*event);
   if (xkb.any.xkb_type != XkbStateNotify) return True;
   hook.log.record(lock_notice(hook.lock_masks, xkb.state.locked_mods));

@@ -11,9 +11,10 @@ namespace ws {
 
 struct WindowContext;
 
-// The hook's part of the window context. Its state is its own (the keycodes
-// and lock masks looked up beforehand, the converters it chains to, the log
-// of what it recorded); the hook itself reaches it through the context.
+// The X event hook, a part of the window side (WindowSide), made with the
+// window's context. Its state is its own (the keycodes and lock masks looked
+// up beforehand, the converters it chains to, the log of what it recorded);
+// the hook itself reaches it through window_hook() (window_context.h).
 class WindowHook {
  public:
   explicit WindowHook(WindowContext& context);

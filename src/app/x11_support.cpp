@@ -66,4 +66,16 @@ WireToEvent chain_wire_hook(Display* display, int type, WireToEvent hook) {
   return XESetWireToEvent(display, type, hook);
 }
 
+bool chain_to_replaced(WireToEvent replaced, Display* display, XEvent* event, xEvent* wire) {
+  return replaced == nullptr || replaced(display, event, wire) != False;
+}
+
+bool chain_to_replaced(const ReplacedConverters& replaced, Display* display, XEvent* event,
+                       xEvent* wire) {
+  // Xlib files the converters under the type without the SendEvent bit.
+  const size_t type = wire->u.u.type & 0x7F;
+  return chain_to_replaced(type < replaced.size() ? replaced[type] : nullptr, display, event,
+                           wire);
+}
+
 }  // namespace ws

@@ -1,6 +1,6 @@
 // Xlib helpers written once for the program and the test support: reading a
 // window property in the form the caller wants, and putting a hook on Xlib's
-// conversion of wire events.
+// conversion of wire events and chaining it to the converter it replaced.
 //
 // A property read is one request on the caller's connection and takes its
 // lock: it must not run inside a wire-event hook. What does not match what
@@ -16,6 +16,7 @@
 // None and Bool.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,5 +50,21 @@ using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 // the connection locked: it may compare the event with what was looked up
 // beforehand and record what it saw, but call nothing that takes the lock.
 WireToEvent chain_wire_hook(Display* display, int type, WireToEvent hook);
+
+// The converters that a hook of several core event types replaced, by type:
+// what chain_wire_hook returned for each type hooked, nullptr for the others.
+using ReplacedConverters = std::array<WireToEvent, LASTEvent>;
+
+// A hook's first step: calls the converter it replaced, which fills the event
+// (and may be another hook), and tells whether the event goes on: false when
+// that converter dropped it (the hook then drops it too), true when it kept it
+// or there is none.
+bool chain_to_replaced(WireToEvent replaced, Display* display, XEvent* event, xEvent* wire);
+// The same with the converter replaced for the wire event's type. That type
+// is the event's without its high bit, which the server sets on an event that
+// a client sent with SendEvent (a window manager's WM_DELETE_WINDOW comes so):
+// Xlib keeps one converter for both and calls it for either.
+bool chain_to_replaced(const ReplacedConverters& replaced, Display* display, XEvent* event,
+                       xEvent* wire);
 
 }  // namespace ws

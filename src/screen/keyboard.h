@@ -77,8 +77,11 @@ class Keyboard {
 
   RunState& state_;
   std::function<void()> on_alt_enter_;
-  // The key handling may be called from any thread (the window thread in the
-  // program); this serialises the callers.
+  // In the program the key handling runs on the window thread only (the
+  // report at start on the same main thread, before the other threads run):
+  // Alt+Enter reaches the presenter, which is that thread's alone. The mutex
+  // keeps the held keys and the pause flag's clear whole all the same
+  // against a caller on another thread (the tests' threads).
   std::mutex mutex_;
   // Caps Lock and Num Lock are in the set while their toggle is on.
   HeldKeys held_keys_;  // guarded by mutex_

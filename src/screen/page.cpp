@@ -61,7 +61,7 @@ std::unique_ptr<ScreenPage> create_page(int mode) {
     page->colour_mask = 15;
     page->view_bottom = 480 / 16 - 1;
   } else {
-    page = std::make_unique<ScreenPage>(640, 400);
+    page = std::make_unique<ScreenPage>(kOpeningSize.width, kOpeningSize.height);
     page->mode = 0;
     page->colour_bits = 4;
     page->colour_mask = 15;

@@ -83,9 +83,20 @@ class ScreenPage {
   std::array<std::atomic<uint32_t>, 256> palette_{};
 };
 
+// A size in pixels.
+struct PixelSize {
+  int32_t width = 0, height = 0;
+};
+
+// The opening size, 640 x 400: the size of the blank 80 x 25 text screen
+// (mode 0) that exists before the animator selects its page. The window opens
+// at it, and the presenter takes it (and its shape, 1.6) for the window's
+// until the window library reports a size.
+inline constexpr PixelSize kOpeningSize{640, 400};
+
 // The page record of a screen mode: mode 12 is the 640 x 480, 16-colour page
-// with its 80 x 30 text grid; mode 0 the blank 80 x 25 text screen (640 x 400)
-// that exists before the animator selects its page.
+// with its 80 x 30 text grid; mode 0 the blank 80 x 25 text screen of the
+// opening size that exists before the animator selects its page.
 std::unique_ptr<ScreenPage> create_page(int mode);
 
 }  // namespace ws

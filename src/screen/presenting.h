@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "screen/frames.h"
+#include "screen/page.h"
 #include "screen/run_state.h"
 #include "screen/window_settings.h"
 
@@ -228,14 +229,19 @@ class Presenter {
   WindowSize begin_answer(WindowSize size, int64_t now_ms);
   std::optional<WindowSize> ask_for(WindowSize size, int64_t now_ms);
 
+  // Before the first report, the window has the size it opens at, and the
+  // frame that of the opening screen: both the opening size (page.h).
+  static constexpr WindowSize kOpening{kOpeningSize.width, kOpeningSize.height};
   // The window's size as last reported.
-  WindowSize window_{640, 400};
+  WindowSize window_ = kOpening;
   // The size before the change being answered: before the last report, or,
   // while a user's change waits to settle, before the first report of it.
-  WindowSize previous_window_{640, 400};
+  WindowSize previous_window_ = kOpening;
   // The frame's size at the last answer.
-  WindowSize previous_frame_{640, 400};
-  float requested_aspect_ = 1.6f;
+  WindowSize previous_frame_ = kOpening;
+  // The shape last asked for: before any answer, the opening size's, 1.6.
+  float requested_aspect_ =
+      static_cast<float>(kOpening.width) / static_cast<float>(kOpening.height);
   std::optional<Answer> in_flight_;
   std::optional<Refusal> refused_;
   std::optional<DeferredAnswer> deferred_;

@@ -47,9 +47,11 @@ struct RunState {
   // (program thread) and by Ctrl+Break (window thread), release. Read by the
   // frame thread, acquire, which then runs the exit sequence.
   std::atomic<uint8_t> program_ended{0};
-  // Bit 0 set (never cleared) on the window thread, acq_rel: by the window's
-  // close hook, or when the window has gone some other way. Read by the frame
-  // thread at the start of each pass.
+  // Bit 0 set (never cleared), acq_rel: on the window thread by the window's
+  // close hook, or when the window has gone some other way; on any thread by
+  // the handler of the session's end signals (SIGTERM, SIGINT, SIGHUP), which
+  // is why it is a lock-free fetch_or. Read by the frame thread at the start
+  // of each pass.
   std::atomic<uint32_t> close_request{0};
   // kProgramParked, or-ed in by the program thread when it parks, or when
   // its procedure returned (acq_rel); the exit sequence on the frame thread

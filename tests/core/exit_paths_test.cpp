@@ -2,7 +2,7 @@
 // (run_program), the real frame-thread loop and exit sequence, with a
 // virtual clock that both threads advance and a process end that throws.
 // Every way to the end must end the process with exit code 0; a run that
-// hangs is abandoned after kThreadPatienceMs and fails. Labelled threads:
+// hangs is abandoned and fails, saying where it stood. Labelled threads:
 // run under ThreadSanitizer as well.
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -14,8 +14,10 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "screen/display_lock.h"
 #include "screen/end_prompt.h"
 #include "screen/errors.h"
 #include "screen/key_poll.h"
@@ -62,6 +64,41 @@ class Statements : public Procedure {
 // in the arithmetic-signal handler.
 [[noreturn]] void held(Runtime& rt) {
   for (;;) rt.clock.sleep_ms(16);
+}
+
+// Real time one way to the end may take: its threads need milliseconds of
+// it, and a run that takes longer has hung.
+constexpr int kEndPatienceMs = 5000;
+
+const char* lock_state_name(DisplayLockState s) {
+  switch (s) {
+    case DisplayLockState::Free: return "free";
+    case DisplayLockState::Requested: return "requested";
+    case DisplayLockState::Granted: return "granted";
+  }
+  return "?";
+}
+
+// Where a run that did not end stands: the flags of the way to the end.
+std::string where_it_stands(ThreadedRun& run) {
+  const RunState& s = run.rt.state;
+  return std::string("close request ") + std::to_string(s.close_request.load()) +
+         ", program ended " + std::to_string(s.program_ended.load()) + ", stop requested " +
+         std::to_string(s.stop_requested.load()) + ", program parked " +
+         ((s.exit_handshake.load() & kProgramParked) != 0 ? "yes" : "no") +
+         ", display lock " + lock_state_name(run.rt.pages.display_lock().state());
+}
+
+// Polls until done() holds, for at most kEndPatienceMs of real time.
+template <class Done>
+bool wait_until(Done done) {
+  const auto limit =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndPatienceMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= limit) return false;
+    std::this_thread::yield();
+  }
+  return true;
 }
 
 TEST(ExitPaths, EveryWayToTheEndEndsTheProcessWithZero) {
@@ -120,14 +157,16 @@ TEST(ExitPaths, EveryWayToTheEndEndsTheProcessWithZero) {
     const auto program = [&c, &run](Runtime& rt) { c.program(rt, run.clock); };
     if (c.program_after_stop) {
       run.start_frame_thread();
-      while (run.rt.state.stop_requested.load() == 0) std::this_thread::yield();
+      ASSERT_TRUE(wait_until([&run] { return run.rt.state.stop_requested.load() != 0; }))
+          << "waited for the frame thread's stop request: " << where_it_stands(run);
       run.start_program(program);
     } else {
       run.start_program(program);
       run.start_frame_thread();
     }
-    const std::optional<int> code = run.wait_end();
-    ASSERT_TRUE(code.has_value()) << "the process never ended";
+    const std::optional<int> code = run.wait_end(kEndPatienceMs);
+    ASSERT_TRUE(code.has_value()) << "waited " << kEndPatienceMs
+                                  << " ms for the process to end: " << where_it_stands(run);
     EXPECT_EQ(*code, 0);
     EXPECT_EQ(run.program_parked(), c.parks);
     std::vector<std::string> captions;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -519,8 +520,13 @@ TEST(WindowAnswers, TheFullScreenModeFollowsTheWindowManagersChanges) {
     Presenting p;
     Presenter& ps = p.rt.presenter;
     ps.window_manager_changed({false, c.before_full_screen});
-    // Into the program's state through Alt+Enter, applied.
-    while (ps.full_screen() != c.state) p.alt_enter();
+    // Into the program's state through Alt+Enter, applied: the cycle comes
+    // round to each of its states within as many presses as it has states.
+    constexpr int kCycleLength = static_cast<int>(std::size(kFullScreenCycle));
+    for (int n = 0; n < kCycleLength && ps.full_screen() != c.state; ++n) p.alt_enter();
+    ASSERT_EQ(ps.full_screen(), c.state)
+        << c.what << ": waited for Alt+Enter to lead to the state, " << kCycleLength
+        << " presses";
     ps.apply_full_screen_change({640, 480}, p.seen.now_ms);
     ASSERT_EQ(ps.full_screen_change(), std::nullopt) << c.what;
     ps.window_manager_changed({true, c.now_full_screen});

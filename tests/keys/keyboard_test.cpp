@@ -9,6 +9,7 @@
 #include <GL/freeglut.h>
 
 #include "app/key_callbacks.h"
+#include "screen/key_codes.h"
 #include "support/headless.h"
 #include "winding/statement.h"
 
@@ -65,8 +66,8 @@ TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
       {"a", [](Runtime& rt) { type_char(rt, 'a'); }, "(61,1E)"},
       {"Shift+a", [](Runtime& rt) { type_char(rt, 'A', GLUT_ACTIVE_SHIFT); }, "(41,1E)"},
       {"z", [](Runtime& rt) { type_char(rt, 'z'); }, "(7A,2C)"},
-      {"Ctrl+a", [](Runtime& rt) { type_char(rt, 1, GLUT_ACTIVE_CTRL); }, "(01,1E)"},
-      {"Ctrl+Shift+m", [](Runtime& rt) { type_char(rt, 13, GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "(0D,32)"},
+      {"Ctrl+a", [](Runtime& rt) { type_char(rt, kCtrlA, GLUT_ACTIVE_CTRL); }, "(01,1E)"},
+      {"Ctrl+Shift+m", [](Runtime& rt) { type_char(rt, kCtrlA + 'm' - 'a', GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "(0D,32)"},
       {"Alt+a", [](Runtime& rt) { type_char(rt, 'a', GLUT_ACTIVE_ALT); }, "(00,1E)"},
       {"+ from the main keys", [](Runtime& rt) { type_char(rt, '+', GLUT_ACTIVE_SHIFT); }, "(2B,0D)"},
       {"+ from the keypad", [](Runtime& rt) { type_char(rt, '+'); }, "(2B,0D)"},
@@ -79,18 +80,18 @@ TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
       {"Ctrl+6", [](Runtime& rt) { type_char(rt, '^', GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT); }, "(1E,07)"},
       {"Ctrl+[", [](Runtime& rt) { type_char(rt, '[', GLUT_ACTIVE_CTRL); }, "(1B,1A)"},
       {"Ctrl+\\ as X delivers it", [](Runtime& rt) { type_char(rt, 28, GLUT_ACTIVE_CTRL); }, "(1C,2B)"},
-      {"Enter", [](Runtime& rt) { type_char(rt, 13); }, "(0D,1C)"},
-      {"Ctrl+Enter", [](Runtime& rt) { type_char(rt, 10, GLUT_ACTIVE_CTRL); }, "(0A,1C)"},
-      {"Linefeed", [](Runtime& rt) { type_char(rt, 10); }, "(0A,1C)"},
+      {"Enter", [](Runtime& rt) { type_char(rt, kEnter); }, "(0D,1C)"},
+      {"Ctrl+Enter", [](Runtime& rt) { type_char(rt, kLinefeed, GLUT_ACTIVE_CTRL); }, "(0A,1C)"},
+      {"Linefeed", [](Runtime& rt) { type_char(rt, kLinefeed); }, "(0A,1C)"},
       {"Space", [](Runtime& rt) { type_char(rt, ' '); }, "(20,39)"},
       {"Alt+Space", [](Runtime& rt) { type_char(rt, ' ', GLUT_ACTIVE_ALT); }, "nothing"},
-      {"Backspace", [](Runtime& rt) { type_char(rt, 8); }, "(08,0E)"},
-      {"Alt+Backspace", [](Runtime& rt) { type_char(rt, 8, GLUT_ACTIVE_ALT); }, "(00,0E)"},
-      {"Tab", [](Runtime& rt) { type_char(rt, 9); }, "(09,0F)"},
-      {"Shift+Tab", [](Runtime& rt) { type_char(rt, 9, GLUT_ACTIVE_SHIFT); }, "(00,0F)"},
-      {"Esc", [](Runtime& rt) { type_char(rt, 27); }, "(1B,01)"},
-      {"Delete", [](Runtime& rt) { type_char(rt, 127); }, "(00,53)"},
-      {"Ctrl+Delete", [](Runtime& rt) { type_char(rt, 127, GLUT_ACTIVE_CTRL); }, "(00,93)"},
+      {"Backspace", [](Runtime& rt) { type_char(rt, kBackspace); }, "(08,0E)"},
+      {"Alt+Backspace", [](Runtime& rt) { type_char(rt, kBackspace, GLUT_ACTIVE_ALT); }, "(00,0E)"},
+      {"Tab", [](Runtime& rt) { type_char(rt, kTab); }, "(09,0F)"},
+      {"Shift+Tab", [](Runtime& rt) { type_char(rt, kTab, GLUT_ACTIVE_SHIFT); }, "(00,0F)"},
+      {"Esc", [](Runtime& rt) { type_char(rt, kEscape); }, "(1B,01)"},
+      {"Delete", [](Runtime& rt) { type_char(rt, kDeleteCharacter); }, "(00,53)"},
+      {"Ctrl+Delete", [](Runtime& rt) { type_char(rt, kDeleteCharacter, GLUT_ACTIVE_CTRL); }, "(00,93)"},
       {"character 0", [](Runtime& rt) { type_char(rt, 0, GLUT_ACTIVE_CTRL); }, "nothing"},
       {"character 200", [](Runtime& rt) { type_char(rt, 200); }, "nothing"},
       {"F1", [](Runtime& rt) { type_special(rt, GLUT_KEY_F1); }, "(00,3B)"},
@@ -127,8 +128,8 @@ TEST(KeyTranslation, EachEventQueuesTheTablePairOrNothing) {
        "nothing"},
       {"a scan code without a row",
        [](Runtime& rt) {
-         handle_key_press(rt.keyboard, 0x1200);
-         handle_key_release(rt.keyboard, 0x1200);
+         handle_key_press(rt.keyboard, special_key_code(0x12));
+         handle_key_release(rt.keyboard, special_key_code(0x12));
        },
        "(00,12)"},
   };
@@ -144,14 +145,14 @@ TEST(KeyTranslation, ModifierColumnFollowsTheHeldKeysAltBeforeCtrlBeforeShift) {
   Runtime& rt = h.rt;
   handle_key_press(rt.keyboard, kKeyRightShift);
   handle_key_press(rt.keyboard, kKeyRightCtrl);
-  handle_key_press(rt.keyboard, 0x3B00);  // Ctrl column wins over Shift
+  handle_key_press(rt.keyboard, kKeyF1);  // Ctrl column wins over Shift
   handle_key_press(rt.keyboard, kKeyLeftAlt);
-  handle_key_press(rt.keyboard, 0x3B00);  // Alt column wins over both
+  handle_key_press(rt.keyboard, kKeyF1);  // Alt column wins over both
   handle_key_release(rt.keyboard, kKeyLeftAlt);
   handle_key_release(rt.keyboard, kKeyRightCtrl);
-  handle_key_press(rt.keyboard, 0x3B00);  // Shift is still held
+  handle_key_press(rt.keyboard, kKeyF1);  // Shift is still held
   handle_key_release(rt.keyboard, kKeyRightShift);
-  handle_key_press(rt.keyboard, 0x3B00);
+  handle_key_press(rt.keyboard, kKeyF1);
   EXPECT_EQ(drained(rt), "(00,5E)(00,68)(00,54)(00,3B)");
 }
 
@@ -249,7 +250,7 @@ TEST(PauseKey, NextKeyPressEndsThePauseAndIsNotQueued) {
     void (*resume)(Runtime&);
   };
   const Case cases[] = {
-      {"Enter", [](Runtime& rt) { on_key_down(rt.keyboard, 13, 0); }},
+      {"Enter", [](Runtime& rt) { on_key_down(rt.keyboard, kEnter, 0); }},
       {"F1", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_F1); }},
       {"Shift alone", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_SHIFT_L); }},
       {"Ctrl alone", [](Runtime& rt) { on_special_key_down(rt.keyboard, GLUT_KEY_CTRL_R); }},
@@ -292,12 +293,12 @@ TEST(AltEnter, StepsTheFullScreenCycleInsteadOfQueueing) {
   handle_key_press(rt.keyboard, kKeyPause);
   on_special_key_down(rt.keyboard, GLUT_KEY_ALT_L);  // ends the pause
   EXPECT_FALSE(paused(rt));
-  on_key_down(rt.keyboard, 13, GLUT_ACTIVE_ALT);  // now Alt+Enter
-  on_key_up(rt.keyboard, 13, GLUT_ACTIVE_ALT);
+  on_key_down(rt.keyboard, kEnter, GLUT_ACTIVE_ALT);  // now Alt+Enter
+  on_key_up(rt.keyboard, kEnter, GLUT_ACTIVE_ALT);
   EXPECT_EQ(rt.presenter.full_screen_change(), FullScreenState::StretchedSharp);
   EXPECT_TRUE(rt.frames.force_rebuild.load());
   on_special_key_up(rt.keyboard, GLUT_KEY_ALT_L);
-  on_key_down(rt.keyboard, 13, 0);
+  on_key_down(rt.keyboard, kEnter, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
   EXPECT_EQ(rt.presenter.full_screen_change(), FullScreenState::StretchedSharp);
 }
@@ -343,7 +344,7 @@ TEST(FocusLoss, ModifiersReleasedElsewhereNoLongerCount) {
   on_special_key_down(rt.keyboard, GLUT_KEY_SHIFT_R);
   report_lock_toggles(rt.keyboard, true, false);
   release_modifier_keys(rt.keyboard);
-  on_key_down(rt.keyboard, 13, 0);
+  on_key_down(rt.keyboard, kEnter, 0);
   EXPECT_EQ(drained(rt), "(0D,1C)");
   EXPECT_EQ(rt.presenter.full_screen_change(), std::nullopt);
   // Caps Lock stays recorded as on: reporting it on again is no change, so it
@@ -428,7 +429,7 @@ TEST(PauseKey, HoldsTheProgramAtItsNextStatementEndUntilTheNextKey) {
   Headless h;
   Ticker t(h.rt);
   h.press_at(100, kKeyPause);
-  h.press_at(900, 13);
+  h.press_at(900, kEnter);
   h.press_at(950, 'a');
   EXPECT_EQ(h.run([&](Runtime&) { t.run(1000); }), RunEnd::Returned);
   int during_pause = 0;

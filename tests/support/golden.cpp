@@ -97,4 +97,21 @@ std::string GoldenPage::mismatch(const GoldenPicture& picture, const std::string
   return m.str();
 }
 
+GoldenOutcome check_golden_page(const ScreenPage& page, const std::string& path,
+                                const std::string& name, const std::string& writer) {
+  GoldenOutcome outcome;
+  if (golden_update_requested()) {
+    outcome.rewritten = write_page_png(page, path);
+    outcome.passed = outcome.rewritten;
+    outcome.message = outcome.rewritten
+                          ? "rewrote the golden file " + path + " from the page (" +
+                                kUpdateGoldenVariable + " is set)"
+                          : "the golden file " + path + " could not be written";
+    return outcome;
+  }
+  outcome.message = GoldenPage(path).mismatch(golden_picture_of(page), name, writer);
+  outcome.passed = outcome.message.empty();
+  return outcome;
+}
+
 }  // namespace ws::test

@@ -59,4 +59,17 @@ class GoldenPage {
   std::vector<uint8_t> colours_;
 };
 
+// What the test that owns a golden file does with it: it compares the page
+// with the file; only with kUpdateGoldenVariable set it writes the file from
+// the page instead, and says so. It never skips: either way the test ends
+// passed or failed, with the message.
+struct GoldenOutcome {
+  bool passed = false;
+  bool rewritten = false;
+  // Why it failed (GoldenPage::mismatch), or that the file was rewritten.
+  std::string message;
+};
+GoldenOutcome check_golden_page(const ScreenPage& page, const std::string& path,
+                                const std::string& name, const std::string& writer);
+
 }  // namespace ws::test

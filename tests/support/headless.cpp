@@ -160,6 +160,17 @@ std::optional<int> ThreadedRun::wait_end(int patience_ms) {
   while (!ended_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::microseconds(20));
   const bool ended = ended_.load(std::memory_order_acquire);
+  // A program thread that parked before the stop request (the end prompt, No
+  // in an error report) leaves run_program at its next look at the request:
+  // wait for that, rather than abandon it on its way out, where it would not
+  // count as parked.
+  if (ended && program_.joinable() &&
+      (rt.state.exit_handshake.load(std::memory_order_acquire) & kProgramParked) != 0 &&
+      rt.state.stop_requested.load(std::memory_order_acquire) != 0) {
+    while (!program_done_.load(std::memory_order_acquire) &&
+           std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+  }
   stop_threads();
   if (!ended) return std::nullopt;
   return exit_code_.load();

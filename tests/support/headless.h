@@ -152,8 +152,9 @@ class ThreadedRun {
   std::thread& frame_thread() { return frame_; }
 
   // Waits until a thread has ended the process, for at most patience_ms of
-  // real time; then abandons the rest. The exit code, or nothing when the
-  // run hung.
+  // real time, and then for a program thread that has parked to leave
+  // run_program on its own; then abandons the rest. The exit code, or nothing
+  // when the run hung.
   std::optional<int> wait_end(int patience_ms = kThreadPatienceMs);
   // After wait_end: how the program thread left run_program.
   bool program_parked() const { return program_parked_.load(); }

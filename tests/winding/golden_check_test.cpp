@@ -1,11 +1,15 @@
 // The golden-page check of tests/support/golden.h on a small page: a matching
 // pair passes and writes nothing; a pair with one wrong pixel writes the
 // actual, the expected and the difference picture beside each other and names
-// them and the switch that rewrites the golden file.
+// them and the switch that rewrites the golden file. A golden test without
+// that switch only compares, and leaves the golden file as it is; with it, it
+// rewrites the file and says so.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// An environment variable set or unset for a test, as it was afterwards.
+class ScopedVariable {
+ public:
+  explicit ScopedVariable(const char* name) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) saved_ = old;
+  }
+  ~ScopedVariable() {
+    if (had_)
+      setenv(name_, saved_.c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+  void set(const std::string& value) { setenv(name_, value.c_str(), 1); }
+  void unset() { unsetenv(name_); }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string saved_;
+};
+
 // A 16 x 4 page of stripes, written as the golden file into a folder of its
 // own, which is also the test output folder.
 class GoldenCheck : public ::testing::Test {
@@ -28,23 +57,14 @@ class GoldenCheck : public ::testing::Test {
             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "out");
-    const char* old = std::getenv("TEST_OUTPUT_DIR");
-    if (old != nullptr) saved_output_dir_ = old;
-    had_output_dir_ = old != nullptr;
-    setenv("TEST_OUTPUT_DIR", (dir_ / "out").c_str(), 1);
+    output_dir_.set((dir_ / "out").string());
     for (int n = 0; n < 16; ++n) page.set_palette(n, kDefaultPalette[n]);
     for (int y = 0; y < page.height; ++y)
       for (int x = 0; x < page.width; ++x) page.set_pixel(x, y, static_cast<uint32_t>(x % 16));
     golden_path = (dir_ / "golden.png").string();
     ASSERT_TRUE(write_page_png(page, golden_path));
   }
-  void TearDown() override {
-    if (had_output_dir_)
-      setenv("TEST_OUTPUT_DIR", saved_output_dir_.c_str(), 1);
-    else
-      unsetenv("TEST_OUTPUT_DIR");
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { fs::remove_all(dir_); }
   std::vector<uint32_t> read_output(const std::string& file) {
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;
@@ -55,13 +75,18 @@ class GoldenCheck : public ::testing::Test {
   }
   fs::path out() const { return dir_ / "out"; }
 
+  std::string golden_bytes() const {
+    std::ifstream in(golden_path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
   ScreenPage page{16, 4};
   std::string golden_path;
+  ScopedVariable update_switch{kUpdateGoldenVariable};
 
  private:
+  ScopedVariable output_dir_{"TEST_OUTPUT_DIR"};
   fs::path dir_;
-  std::string saved_output_dir_;
-  bool had_output_dir_ = false;
 };
 
 TEST_F(GoldenCheck, AMatchingPageGivesNoMessageAndWritesNothing) {
@@ -122,6 +147,40 @@ TEST_F(GoldenCheck, APageOfAnotherSizeOrAMissingGoldenFileFails) {
   EXPECT_FALSE(missing.loaded());
   EXPECT_NE(missing.mismatch(golden_picture_of(page), "missing", "the test").find("cannot be read"),
             std::string::npos);
+}
+
+TEST_F(GoldenCheck, WithoutTheSwitchAGoldenTestComparesAndNeverRewrites) {
+  update_switch.unset();
+  EXPECT_FALSE(golden_update_requested());
+  const std::string before = golden_bytes();
+  ASSERT_FALSE(before.empty());
+  // A matching page passes; a wrong one fails with the mismatch. The golden
+  // file stays as it was either way.
+  const GoldenOutcome matching = check_golden_page(page, golden_path, "stripes", "the test");
+  EXPECT_TRUE(matching.passed) << matching.message;
+  EXPECT_FALSE(matching.rewritten);
+  page.set_pixel(5, 2, 12);
+  const GoldenOutcome wrong = check_golden_page(page, golden_path, "stripes", "the test");
+  EXPECT_FALSE(wrong.passed);
+  EXPECT_FALSE(wrong.rewritten);
+  EXPECT_NE(wrong.message.find("1 of 64 pixels differ"), std::string::npos) << wrong.message;
+  EXPECT_EQ(golden_bytes(), before) << "the golden file was rewritten without the switch";
+}
+
+TEST_F(GoldenCheck, WithTheSwitchAGoldenTestRewritesTheFileFromThePageAndSaysSo) {
+  update_switch.set("1");
+  EXPECT_TRUE(golden_update_requested());
+  page.set_pixel(5, 2, 12);
+  const GoldenOutcome outcome = check_golden_page(page, golden_path, "stripes", "the test");
+  EXPECT_TRUE(outcome.passed) << outcome.message;
+  EXPECT_TRUE(outcome.rewritten);
+  EXPECT_NE(outcome.message.find("rewrote the golden file " + golden_path), std::string::npos)
+      << outcome.message;
+  // The file is now the page; without the switch it compares equal.
+  update_switch.unset();
+  const GoldenPage golden(golden_path);
+  ASSERT_TRUE(golden.loaded());
+  EXPECT_EQ(golden.differing_pixels(golden_picture_of(page)), 0);
 }
 
 }  // namespace

@@ -55,6 +55,20 @@ std::optional<Geometry> settled(XServer& x, WindowId w) {
   return x.wait_geometry_settled(w, 1000, kPatienceMs);
 }
 
+// Whether the full-screen window shows the cycle's aspect-kept, smooth state:
+// black bars above and below the frame at the page's 4:3, and in it the
+// probe's one-pixel checkerboard blended by the filtering (colours outside
+// the palette).
+bool shows_aspect_kept_smooth(XServer& x, WindowId w) {
+  const auto bar = x.pixel(w, kScreenW / 2, 8);
+  if (!bar || *bar != 0) return false;
+  for (int i = 0; i < 16; ++i) {
+    const auto p = x.pixel(w, kScreenW / 2 + i, kScreenH / 2);
+    if (p && palette_index(*p) < 0) return true;
+  }
+  return false;
+}
+
 // Whether the geometry stays g for the next second (polled).
 bool stays(XServer& x, WindowId w, const Geometry& g) {
   const auto end = Clock::now() + std::chrono::seconds(1);
@@ -170,9 +184,9 @@ TEST_P(FloatingManager, TheNewestSizeTheUserSetWinsOverTheAnswerToTheOlderOne) {
 TEST_P(UnderManager, FromTheManagersSizeAltEnterCyclesThroughFullScreenAndBack) {
   if (GetParam() != WindowManager::I3) {
     ASSERT_TRUE(x().maximise(window(), true));
-    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (!has_state(x().window_states(window()), "MAXIMIZED_VERT") && Clock::now() < end)
-      sleep_ms(10);
+    ASSERT_TRUE(wait_state(window(), "MAXIMIZED_VERT", true) &&
+                wait_state(window(), "MAXIMIZED_HORZ", true))
+        << "waited for the manager to show the window maximised";
   }
   const auto kept = settled(x(), window());
   ASSERT_TRUE(kept);
@@ -184,13 +198,16 @@ TEST_P(UnderManager, FromTheManagersSizeAltEnterCyclesThroughFullScreenAndBack) 
     ASSERT_TRUE(full_screen_size(full)) << "round " << round << ": " << size_text(full);
     // Stretched smooth, aspect kept sharp and smooth: still full screen.
     for (int n = 0; n < 3; ++n) alt_enter();
-    sleep_ms(300);
+    const auto end = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (!shows_aspect_kept_smooth(x(), window()) && Clock::now() < end) sleep_ms(10);
+    EXPECT_TRUE(shows_aspect_kept_smooth(x(), window()))
+        << "round " << round << ": waited for the aspect-kept, smooth view after three presses";
     EXPECT_TRUE(full_screen_size(x().client_geometry(window()))) << "round " << round;
     EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "round " << round;
     alt_enter();  // back
     const auto back = x().wait_client_size(window(), kept->width, kept->height, kPatienceMs);
     EXPECT_EQ(size_text(back), size_text(kept)) << "round " << round;
-    EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN")) << "round " << round;
+    EXPECT_TRUE(wait_state(window(), "FULLSCREEN", false)) << "round " << round;
     ASSERT_TRUE(settled(x(), window()));
     EXPECT_LT(cpu_share_over_a_second(program().pid()), kSpinShare) << "round " << round;
   }

@@ -1,6 +1,8 @@
-// The property reads of the X helpers against a real X server: a property is
-// read in the form asked for or not at all (missing, of another type or
-// format, on a window that is gone), and cut to the length asked.
+// The X helpers against a real X server: a property is read in the form
+// asked for or not at all (missing, of another type or format, on a window
+// that is gone), and cut to the length asked; a wire-event hook chained over
+// another gets every event filled in, a client's sent one as well as the
+// server's own, and drops what the hook below it dropped.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -102,6 +104,120 @@ TEST_F(PropertyReadTest, AWindowThatIsGoneHasNoProperties) {
   XSync(d_, False);
   EXPECT_TRUE(property_values(d_, window_, five, AnyPropertyType, 64).empty());
   EXPECT_EQ(string_property(d_, window_, ten, atom("UTF8_STRING"), 64), std::nullopt);
+}
+
+// Two hooks on one connection, as the program's sit on the window's: the
+// outer one put over the inner one, which is put over Xlib's own converters.
+// Hooks carry no user data: what they replaced and saw is kept here.
+struct SeenByHook {
+  int calls = 0;
+  int type = 0;
+  Bool send_event = False;
+  Atom message = None;  // a ClientMessage's message_type
+};
+ReplacedConverters g_below_inner{}, g_below_outer{};
+bool g_inner_drops = false;
+SeenByHook g_inner_seen, g_outer_seen;
+
+void record(SeenByHook& seen, const XEvent& event) {
+  ++seen.calls;
+  seen.type = event.type;
+  seen.send_event = event.xany.send_event;
+  seen.message = event.type == ClientMessage ? event.xclient.message_type : None;
+}
+
+Bool inner_hook(Display* display, XEvent* event, xEvent* wire) {
+  if (!chain_to_replaced(g_below_inner, display, event, wire)) return False;
+  record(g_inner_seen, *event);
+  return g_inner_drops ? False : True;
+}
+
+Bool outer_hook(Display* display, XEvent* event, xEvent* wire) {
+  if (!chain_to_replaced(g_below_outer, display, event, wire)) return False;
+  record(g_outer_seen, *event);
+  return True;
+}
+
+class WireHookTest : public XServerSuite<WireHookTest> {
+ protected:
+  void SetUp() override {
+    XServerSuite::SetUp();
+    d_ = XOpenDisplay(x().display().c_str());
+    ASSERT_NE(d_, nullptr);
+    window_ = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 10, 10, 0, 0, 0);
+    XSelectInput(d_, window_, PropertyChangeMask);
+    message_ = XInternAtom(d_, "WS_TEST_MESSAGE", False);
+    for (const int type : {ClientMessage, PropertyNotify}) {
+      g_below_inner[type] = chain_wire_hook(d_, type, inner_hook);
+      g_below_outer[type] = chain_wire_hook(d_, type, outer_hook);
+    }
+    XSync(d_, False);
+  }
+  void TearDown() override {
+    if (d_ != nullptr) XCloseDisplay(d_);
+    g_below_inner = {};
+    g_below_outer = {};
+  }
+
+  // A client's message to the window, sent as a window manager sends
+  // WM_DELETE_WINDOW (the server marks it sent).
+  void send_message() {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = message_;
+    e.xclient.format = 32;
+    XSendEvent(d_, window_, False, NoEventMask, &e);
+  }
+  // A change of one of the window's properties: the server's own event.
+  void change_property() {
+    const unsigned char byte = 1;
+    XChangeProperty(d_, window_, message_, XA_INTEGER, 8, PropModeReplace, &byte, 1);
+  }
+
+  Display* d_ = nullptr;
+  Window window_ = None;
+  Atom message_ = None;
+};
+
+TEST_F(WireHookTest, AChainedHookGetsEveryEventFilledInAndDropsWhatTheHookBelowDropped) {
+  struct Case {
+    const char* what;
+    int type;  // a client's ClientMessage, sent; or the server's PropertyNotify
+    Bool sent;
+    bool inner_drops;
+  };
+  const Case cases[] = {
+      {"a client's message", ClientMessage, True, false},
+      {"a client's message, dropped below", ClientMessage, True, true},
+      {"a property change", PropertyNotify, False, false},
+      {"a property change, dropped below", PropertyNotify, False, true},
+  };
+  for (const Case& c : cases) {
+    g_inner_seen = {};
+    g_outer_seen = {};
+    g_inner_drops = c.inner_drops;
+    if (c.type == ClientMessage)
+      send_message();
+    else
+      change_property();
+    // The reply to the sync comes after the event: Xlib has converted it.
+    XSync(d_, False);
+    EXPECT_EQ(g_inner_seen.calls, 1) << c.what;
+    EXPECT_EQ(g_inner_seen.type, c.type) << c.what;
+    EXPECT_EQ(g_inner_seen.send_event, c.sent) << c.what;
+    if (c.type == ClientMessage) EXPECT_EQ(g_inner_seen.message, message_) << c.what;
+    // The outer hook goes on exactly when the inner one kept the event, and
+    // then sees it as the inner one did; the queue has what both kept.
+    EXPECT_EQ(g_outer_seen.calls, c.inner_drops ? 0 : 1) << c.what;
+    if (!c.inner_drops) {
+      EXPECT_EQ(g_outer_seen.type, c.type) << c.what;
+      EXPECT_EQ(g_outer_seen.send_event, c.sent) << c.what;
+    }
+    XEvent queued;
+    EXPECT_EQ(XCheckTypedWindowEvent(d_, window_, c.type, &queued) == True, !c.inner_drops)
+        << c.what;
+  }
 }
 
 }  // namespace
