@@ -643,5 +643,92 @@ TEST(MessageBoxUnderWindowManagers, AReportStaysOnItsDesktopAndAnswersWhenTheUse
   }
 }
 
+// The root's _NET_CURRENT_DESKTOP, -1 when it is missing.
+long current_desktop(Display* d) {
+  XSync(d, False);
+  const auto current = long_property(d, DefaultRootWindow(d), "_NET_CURRENT_DESKTOP");
+  return current.empty() ? -1L : static_cast<long>(current[0]);
+}
+
+// Polls until the current desktop is `desktop`.
+bool wait_current_desktop(Display* d, long desktop) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (current_desktop(d) != desktop) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    pause_ms(20);
+  }
+  return true;
+}
+
+// Asks for n virtual desktops until the manager has them (a manager may keep
+// more than asked for, and one that has only just started may miss the
+// request): true once there are n at least.
+bool make_desktops(XServer& x, Display* d, unsigned long n) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (std::chrono::steady_clock::now() < end) {
+    if (x.run({"wmctrl", "-n", std::to_string(n)}) != 0) return false;
+    for (int i = 0; i < 25; ++i, pause_ms(20)) {
+      XSync(d, False);
+      const auto count = long_property(d, DefaultRootWindow(d), "_NET_NUMBER_OF_DESKTOPS");
+      if (!count.empty() && count[0] >= n) return true;
+    }
+  }
+  return false;
+}
+
+// The user minimises a report and switches to another virtual desktop a
+// moment later, before the box's settling time is over or just after it: the
+// box stays put away while the user is on the other desktop, and comes back
+// as soon as the user is on its desktop again (the manager itself leaves a
+// minimised window minimised there), above the window, and still answers.
+TEST(MessageBoxUnderWindowManagers, AReportMinimisedJustBeforeADesktopSwitchComesBackWithTheUser) {
+  const WindowManager managers[] = {WindowManager::Openbox, WindowManager::Fluxbox};
+  for (const WindowManager m : managers) {
+    SCOPED_TRACE(window_manager_name(m));
+    for (const char* gap : {"0.02", "0.08", "0.13", "0.25"}) {
+      SCOPED_TRACE(std::string("switched ") + gap + " s after the minimise");
+      // A server of its own for each: a manager that has seen desktops
+      // switched before may give a minimised window back on its own.
+      XServer x(m);
+      ASSERT_TRUE(x.ok()) << x.error();
+      const Connection c(x.display());
+      Display* d = c.d;
+      ASSERT_NE(d, nullptr);
+      ASSERT_TRUE(make_desktops(x, d, 4));
+      Program p(x, kProbe);
+      ASSERT_TRUE(p.started());
+      const auto box = x.wait_for_window_titled(kReportTitle, kPatienceMs);
+      ASSERT_TRUE(box && x.wait_mapped(*box, kPatienceMs)) << p.stderr_text();
+      const auto main = x.wait_for_page_window(p);
+      ASSERT_TRUE(main);
+      ASSERT_TRUE(wait_box_shows(d, *box, *main).all());
+      // As a user's commands would come, from one shell.
+      ASSERT_EQ(x.run({"sh", "-c",
+                       "xdotool windowminimize " + std::to_string(*box) + "; sleep " + gap +
+                           "; wmctrl -s 1"}),
+                0);
+      ASSERT_TRUE(wait_current_desktop(d, 1));
+      // Looked at for a second: a box that wrongly came back would have
+      // been mapped by then, or have taken the user back.
+      for (int look = 0; look < 10; ++look) {
+        pause_ms(100);
+        SCOPED_TRACE(look);
+        EXPECT_EQ(current_desktop(d), 1) << "the user was taken back";
+        EXPECT_FALSE(box_shows(d, *box, *main).viewable) << "shown on the other desktop";
+        if (HasFailure()) break;
+      }
+      ASSERT_EQ(x.run({"wmctrl", "-s", "0"}), 0);
+      ASSERT_TRUE(wait_current_desktop(d, 0));
+      const BoxShows shows = wait_box_shows(d, *box, *main);
+      EXPECT_TRUE(shows.all()) << describe(shows);
+      if (!shows.all()) continue;  // the next gap with a program of its own
+      ASSERT_TRUE(x.send_keys(*box, {"y"}));
+      EXPECT_TRUE(p.wait_for_line("after 40", kPatienceMs)) << p.stderr_text();
+      ASSERT_TRUE(x.request_close(*main));
+      EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ws::test
