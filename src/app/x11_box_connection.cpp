@@ -2,8 +2,9 @@
 
 #include <X11/Xlib.h>
 
-#include <array>
-#include <atomic>
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "app/display_name.h"
 
@@ -11,8 +12,22 @@ namespace ws {
 
 namespace {
 
-// The connections of the boxes now open.
-std::array<std::atomic<Display*>, 4> g_box_connections{};
+// The connections of the boxes now open, in the order they were opened. The
+// lock is held only to change or search the list, never around an X call,
+// so an X error handler (which runs inside a call on some connection) can
+// always take it. A connection that gets the address of one being closed
+// meanwhile has an entry of its own: removing either equal entry leaves it
+// registered.
+struct Registry {
+  std::mutex lock;
+  std::vector<Display*> open;
+};
+
+// Never destroyed: a thread may still ask while the process ends.
+Registry& registry() {
+  static Registry& r = *new Registry;
+  return r;
+}
 
 }  // namespace
 
@@ -20,21 +35,17 @@ BoxConnection::BoxConnection(const std::optional<std::string>& display_name)
     : display_(open_display(display_name)) {
   if (display_ == nullptr) return;
   XSetIOErrorExitHandler(display_, on_lost, this);
-  for (auto& slot : g_box_connections) {
-    Display* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, display_, std::memory_order_acq_rel)) break;
-  }
+  Registry& r = registry();
+  const std::lock_guard<std::mutex> hold(r.lock);
+  r.open.push_back(display_);
 }
 
-// Should another box's new connection get the same address meanwhile, it has
-// a slot of its own, and removing either equal entry leaves it registered.
 BoxConnection::~BoxConnection() {
   if (display_ == nullptr) return;
   XCloseDisplay(display_);
-  for (auto& c : g_box_connections) {
-    Display* expected = display_;
-    if (c.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel)) break;
-  }
+  Registry& r = registry();
+  const std::lock_guard<std::mutex> hold(r.lock);
+  r.open.erase(std::find(r.open.begin(), r.open.end(), display_));
 }
 
 void BoxConnection::on_lost(Display*, void* connection) {
@@ -42,9 +53,15 @@ void BoxConnection::on_lost(Display*, void* connection) {
 }
 
 bool is_box_connection(Display* d) {
-  for (const auto& c : g_box_connections)
-    if (c.load(std::memory_order_acquire) == d) return true;
-  return false;
+  Registry& r = registry();
+  const std::lock_guard<std::mutex> hold(r.lock);
+  return std::find(r.open.begin(), r.open.end(), d) != r.open.end();
+}
+
+bool box_connection_open() {
+  Registry& r = registry();
+  const std::lock_guard<std::mutex> hold(r.lock);
+  return !r.open.empty();
 }
 
 }  // namespace ws

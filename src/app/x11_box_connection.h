@@ -6,6 +6,9 @@
 // its connection; the request that then fails must not end the program, so
 // the handlers let these connections' errors pass, and the IO error handler
 // lets such a connection's loss pass while the display can still be reached.
+// Any number of boxes may be open at once (each thread that shows one waits
+// for it, and any thread may show one): the connections are kept in a list
+// that grows with them.
 #pragma once
 
 #include <optional>
@@ -45,5 +48,9 @@ class BoxConnection {
 // Whether d is the connection of a box now open. Any thread (the X error
 // handlers).
 bool is_box_connection(Display* d);
+
+// Whether any box connection is open: a box is on the screen, or about to be
+// or to go. Any thread.
+bool box_connection_open();
 
 }  // namespace ws

@@ -340,6 +340,33 @@ TEST_F(MessageBoxWindowTest, ABoxWhoseConnectionIsKilledCountsAsYesAndTheProgram
   }
 }
 
+// Any number of boxes may be open at once, each on a connection of its own:
+// whichever of them another client kills counts as answered Yes, and the
+// program goes on. (The probe shows six, from six threads of its own.)
+TEST_F(MessageBoxWindowTest, EveryOneOfManyOpenBoxesWhoseConnectionIsKilledCountsAsYes) {
+  Program p(x(), kProbe, {"crowd"});
+  ASSERT_TRUE(p.started());
+  const auto main = x().wait_for_window_of(p, kPatienceMs);
+  ASSERT_TRUE(main && x().wait_mapped(*main, kPatienceMs)) << "no main window";
+  std::vector<WindowId> boxes;
+  for (int n = 1; n <= 6; ++n) {
+    const auto box = x().wait_for_window_titled("Crowd " + std::to_string(n), kPatienceMs);
+    ASSERT_TRUE(box && x().wait_mapped(*box, kPatienceMs)) << n << "; " << p.stderr_text();
+    boxes.push_back(*box);
+  }
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    SCOPED_TRACE(i + 1);
+    ASSERT_EQ(x().run({"xdotool", "windowkill", std::to_string(boxes[i])}), 0);
+    EXPECT_TRUE(p.wait_for_line("crowd " + std::to_string(i + 1) + ": yes", kPatienceMs))
+        << "exit " << p.wait_exit(0).value_or(-1) << "; " << p.stderr_text();
+  }
+  EXPECT_TRUE(p.wait_for_line("crowd answered", kPatienceMs));
+  EXPECT_TRUE(p.running()) << p.stderr_text();
+  ASSERT_TRUE(x().request_close(*main));
+  EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
+  EXPECT_EQ(p.stderr_text().find("connection to the display was lost"), std::string::npos);
+}
+
 // The arithmetic signal on the program thread: the handler only hands the
 // error to the frame thread, which shows "Critical Error" and ends the
 // program once it is answered; the program does not go on.
