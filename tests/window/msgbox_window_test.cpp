@@ -37,6 +37,7 @@ namespace ws::test {
 namespace {
 
 const std::string kProbe = WS_BINARY_DIR "/error_probe";
+const std::string kProgram = WS_BINARY_DIR "/winding-scheme";
 const std::string kReportTitle = "Unhandled Error #6";
 const std::string kAlertText = "Software frame buffer: Failed to find available frame";
 
@@ -754,6 +755,95 @@ TEST(MessageBoxUnderWindowManagers, AReportMinimisedJustBeforeADesktopSwitchCome
       ASSERT_TRUE(x.request_close(*main));
       EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
     }
+  }
+}
+
+// The page as a full-screen window shows it stretched and sharp over the
+// 1280 x 1024 screen: each page pixel read at the middle of the screen
+// pixels it covers.
+RgbImage page_of_stretched(const RgbImage& screen) {
+  RgbImage page;
+  page.width = 640;
+  page.height = 480;
+  page.pixels.resize(640 * 480);
+  for (int y = 0; y < 480; ++y) {
+    const int sy = static_cast<int>((y + 0.5) * screen.height / 480);
+    for (int x = 0; x < 640; ++x)
+      page.pixels[static_cast<size_t>(y) * 640 + x] = screen.at((2 * x + 1) * screen.width / 1280, sy);
+  }
+  return page;
+}
+
+int off_palette_pixels(const RgbImage& img) {
+  int n = 0;
+  for (const uint32_t rgb : img.pixels) n += palette_index(rgb) < 0;
+  return n;
+}
+
+// The report boxes over the window in full screen: Alt+Enter, then Z=24 and
+// p'=-1, whose five reports the user answers Yes, each box activated first
+// as a task bar or a pager does it. Whatever the manager does with full
+// screen while a box is up (i3 leaves it when a window over it is
+// activated), once the reports are gone the window is in full screen again,
+// the state of the Alt+Enter cycle, and the next Alt+Enter goes on to the
+// cycle's next state: stretched and smooth, still full screen.
+TEST(MessageBoxUnderWindowManagers, FullScreenHoldsThroughTheReportsAndTheCycleGoesOn) {
+  const WindowManager managers[] = {WindowManager::I3, WindowManager::Openbox,
+                                    WindowManager::Metacity, WindowManager::Xfwm4};
+  const std::vector<std::string> numbers{"2", "4", "Return", "minus", "1", "Return"};
+  const std::vector<std::string> reports{"Unhandled Error #6", "Unhandled Error #5",
+                                         "Unhandled Error #5", "Unhandled Error #5",
+                                         "Unhandled Error #5"};
+  for (const WindowManager m : managers) {
+    SCOPED_TRACE(window_manager_name(m));
+    XServer x(m);
+    ASSERT_TRUE(x.ok()) << x.error();
+    const Connection c(x.display());
+    Display* d = c.d;
+    ASSERT_NE(d, nullptr);
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    Program p(x, kProgram);
+    ASSERT_TRUE(p.started());
+    const auto w = x.wait_for_window_of(p, kPatienceMs);
+    ASSERT_TRUE(w && x.wait_mapped(*w, kPatienceMs)) << p.stderr_text();
+    const auto full_screen = [&] {
+      const auto g = x.wait_client_size(*w, 1280, 1024, kPatienceMs);
+      const auto states = x.window_states(*w);
+      return g && g->width == 1280 && g->height == 1024 &&
+             std::find(states.begin(), states.end(), "FULLSCREEN") != states.end();
+    };
+    ASSERT_TRUE(x.send_keys(*w, {"alt+Return"}));
+    ASSERT_TRUE(full_screen());
+    ASSERT_TRUE(x.grab_until(*w, [](const RgbImage& img) {
+      return img.width == 1280 && img.height == 1024 &&
+             grab_text(page_of_stretched(img), 3, 7, 9) == " Z=";
+    })) << "no prompt; " << p.stderr_text();
+    ASSERT_TRUE(x.send_keys(*w, numbers));
+    // Each report once it is on the screen; answered when its window is
+    // destroyed (the next box may get the same window id).
+    for (const std::string& title : reports) {
+      SCOPED_TRACE(title);
+      const auto box = x.wait_for_window_titled(title, kPatienceMs);
+      ASSERT_TRUE(box && x.wait_mapped(*box, kPatienceMs)) << p.stderr_text();
+      XSelectInput(d, *box, StructureNotifyMask);
+      XSync(d, False);
+      ASSERT_TRUE(x.send_keys(*box, {"y"}));
+      XEvent e;
+      const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+      while (!XCheckTypedWindowEvent(d, *box, DestroyNotify, &e) &&
+             std::chrono::steady_clock::now() < end)
+        pause_ms(10);
+      ASSERT_EQ(e.type, DestroyNotify) << "the box stayed";
+    }
+    EXPECT_TRUE(full_screen()) << "the window left full screen with the reports";
+    ASSERT_TRUE(x.send_keys(*w, {"alt+Return"}));
+    const auto smooth = x.grab_until(*w, [](const RgbImage& img) {
+      return img.width == 1280 && img.height == 1024 && off_palette_pixels(img) > 0;
+    });
+    EXPECT_TRUE(smooth) << "the next Alt+Enter did not go on to stretched and smooth";
+    EXPECT_TRUE(full_screen());
+    ASSERT_TRUE(x.request_close(*w));
+    EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
   }
 }
 
