@@ -238,7 +238,11 @@ class Box {
       if (connection_.lost()) return Ending::ConnectionLost;
       if (queued) return std::nullopt;
       if (look_at_ && now_ms() >= *look_at_) {
-        decide();
+        // What the server has sent by now comes first (a desktop switch
+        // named a moment ago is to be seen before the box asks to be shown):
+        // the events are handled, and each decides again.
+        XSync(d_, False);
+        if (XPending(d_) == 0) decide();
         continue;
       }
       if (sleep_until_woken()) return Ending::SessionEnded;

@@ -693,15 +693,18 @@ TEST(MessageBoxUnderWindowManagers, AReportStaysOnItsDesktopAndAnswersWhenTheUse
 }
 
 // The user minimises a report and switches to another virtual desktop a
-// moment later, before the box's settling time is over or just after it: the
-// box stays put away while the user is on the other desktop, and comes back
-// as soon as the user is on its desktop again (the manager itself leaves a
-// minimised window minimised there), above the window, and still answers.
+// moment later, before the box's settling time is over, or after the box has
+// come back: the box stays put away while the user is on the other desktop,
+// and comes back as soon as the user is on its desktop again (the manager
+// itself leaves a minimised window minimised there), above the window, and
+// still answers. (A switch at the very end of the settling time may meet the
+// box asking to be shown, and the manager then takes the user back to it:
+// no gap here comes near it.)
 TEST(MessageBoxUnderWindowManagers, AReportMinimisedJustBeforeADesktopSwitchComesBackWithTheUser) {
   const WindowManager managers[] = {WindowManager::Openbox, WindowManager::Fluxbox};
   for (const WindowManager m : managers) {
     SCOPED_TRACE(window_manager_name(m));
-    for (const char* gap : {"0.02", "0.08", "0.13", "0.25"}) {
+    for (const char* gap : {"0.02", "0.08", "0.25"}) {
       SCOPED_TRACE(std::string("switched ") + gap + " s after the minimise");
       // A server of its own for each: on a server that had been through a
       // case before, openbox was seen to give the minimised box back by
