@@ -631,6 +631,34 @@ long current_desktop(Display* d) {
   return current.empty() ? -1L : static_cast<long>(current[0]);
 }
 
+// A server of its own with the manager, and the probe on it with its report:
+// the box and the program's window, both on the screen.
+struct DesktopReport {
+  explicit DesktopReport(WindowManager m) : x(m), c(x.display()) {}
+  XServer x;
+  const Connection c;
+  std::optional<Program> p;
+  WindowId box = 0, main = 0;
+};
+
+// Starts the report once the manager has at least `desktops` virtual
+// desktops (it may keep more than asked for).
+void start_report(DesktopReport& r, unsigned long desktops) {
+  ASSERT_TRUE(r.x.ok()) << r.x.error();
+  Display* d = r.c.d;
+  ASSERT_NE(d, nullptr);
+  ASSERT_TRUE(run_until(r.x, {"wmctrl", "-n", std::to_string(desktops)},
+                        [&] { return desktop_count(d) >= desktops; }));
+  r.p.emplace(r.x, kProbe);
+  ASSERT_TRUE(r.p->started());
+  const auto box = r.x.wait_for_window_titled(kReportTitle, kPatienceMs);
+  ASSERT_TRUE(box && r.x.wait_mapped(*box, kPatienceMs)) << r.p->stderr_text();
+  const auto main = r.x.wait_for_page_window(*r.p);
+  ASSERT_TRUE(main);
+  r.box = *box;
+  r.main = *main;
+}
+
 // The user switches to another virtual desktop while a report box waits: the
 // box stays on its own desktop, unmapped, and asks for nothing (it neither
 // pulls the user back, nor follows to the new desktop, nor demands
@@ -640,24 +668,17 @@ TEST(MessageBoxUnderWindowManagers, AReportStaysOnItsDesktopAndAnswersWhenTheUse
                                     WindowManager::Fluxbox};
   for (const WindowManager m : managers) {
     SCOPED_TRACE(window_manager_name(m));
-    XServer x(m);
-    ASSERT_TRUE(x.ok()) << x.error();
-    const Connection c(x.display());
-    Display* d = c.d;
-    ASSERT_NE(d, nullptr);
-    // Two at least (a manager may keep more than asked for).
-    ASSERT_TRUE(run_until(x, {"wmctrl", "-n", "2"}, [&] { return desktop_count(d) >= 2; }));
-    Program p(x, kProbe);
-    ASSERT_TRUE(p.started());
-    const auto box = x.wait_for_window_titled(kReportTitle, kPatienceMs);
-    ASSERT_TRUE(box && x.wait_mapped(*box, kPatienceMs)) << p.stderr_text();
-    const auto main = x.wait_for_page_window(p);
-    ASSERT_TRUE(main);
+    DesktopReport r(m);
+    ASSERT_NO_FATAL_FAILURE(start_report(r, 2));
+    XServer& x = r.x;
+    Program& p = *r.p;
+    Display* d = r.c.d;
+    const WindowId box = r.box, main = r.main;
     // The manager names the box's desktop once it has taken the box on.
     std::vector<unsigned long> desktop;
     ASSERT_TRUE(wait_until([&] {
       XSync(d, False);
-      desktop = long_property(d, *box, "_NET_WM_DESKTOP");
+      desktop = long_property(d, box, "_NET_WM_DESKTOP");
       return !desktop.empty();
     }));
     ASSERT_EQ(desktop[0], 0u);
@@ -666,7 +687,7 @@ TEST(MessageBoxUnderWindowManagers, AReportStaysOnItsDesktopAndAnswersWhenTheUse
     // The switch is over once the manager has unmapped the box too (a
     // manager may name the new desktop first, and a loaded machine may show
     // the moment in between).
-    ASSERT_TRUE(wait_until([&] { return !box_shows(d, *box, *main).viewable; }));
+    ASSERT_TRUE(wait_until([&] { return !box_shows(d, box, main).viewable; }));
     const Atom attention = XInternAtom(d, "_NET_WM_STATE_DEMANDS_ATTENTION", False);
     // Then looked at for a second: long enough for a box that wrongly asks
     // to be shown to have been answered by the manager.
@@ -674,20 +695,20 @@ TEST(MessageBoxUnderWindowManagers, AReportStaysOnItsDesktopAndAnswersWhenTheUse
       pause_ms(100);
       SCOPED_TRACE(look);
       EXPECT_EQ(current_desktop(d), 1) << "the user was taken back";
-      EXPECT_EQ(long_property(d, *box, "_NET_WM_DESKTOP"), desktop) << "the box followed";
-      EXPECT_FALSE(box_shows(d, *box, *main).viewable);
-      for (const unsigned long state : long_property(d, *box, "_NET_WM_STATE"))
+      EXPECT_EQ(long_property(d, box, "_NET_WM_DESKTOP"), desktop) << "the box followed";
+      EXPECT_FALSE(box_shows(d, box, main).viewable);
+      for (const unsigned long state : long_property(d, box, "_NET_WM_STATE"))
         EXPECT_NE(state, attention) << "the box demands attention";
       if (HasFailure()) break;
     }
     EXPECT_TRUE(p.running());
 
     ASSERT_TRUE(run_until(x, {"wmctrl", "-s", "0"}, [&] { return current_desktop(d) == 0; }));
-    const BoxShows shows = wait_box_shows(d, *box, *main);
+    const BoxShows shows = wait_box_shows(d, box, main);
     EXPECT_TRUE(shows.all()) << describe(shows);
-    ASSERT_TRUE(x.send_keys(*box, {"y"}));
+    ASSERT_TRUE(x.send_keys(box, {"y"}));
     EXPECT_TRUE(p.wait_for_line("after 40", kPatienceMs)) << p.stderr_text();
-    ASSERT_TRUE(x.request_close(*main));
+    ASSERT_TRUE(x.request_close(main));
     EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
   }
 }
@@ -709,22 +730,16 @@ TEST(MessageBoxUnderWindowManagers, AReportMinimisedJustBeforeADesktopSwitchCome
       // A server of its own for each: on a server that had been through a
       // case before, openbox was seen to give the minimised box back by
       // itself, which would hide what the box does.
-      XServer x(m);
-      ASSERT_TRUE(x.ok()) << x.error();
-      const Connection c(x.display());
-      Display* d = c.d;
-      ASSERT_NE(d, nullptr);
-      ASSERT_TRUE(run_until(x, {"wmctrl", "-n", "4"}, [&] { return desktop_count(d) >= 4; }));
-      Program p(x, kProbe);
-      ASSERT_TRUE(p.started());
-      const auto box = x.wait_for_window_titled(kReportTitle, kPatienceMs);
-      ASSERT_TRUE(box && x.wait_mapped(*box, kPatienceMs)) << p.stderr_text();
-      const auto main = x.wait_for_page_window(p);
-      ASSERT_TRUE(main);
-      ASSERT_TRUE(wait_box_shows(d, *box, *main).all());
+      DesktopReport r(m);
+      ASSERT_NO_FATAL_FAILURE(start_report(r, 4));
+      XServer& x = r.x;
+      Program& p = *r.p;
+      Display* d = r.c.d;
+      const WindowId box = r.box, main = r.main;
+      ASSERT_TRUE(wait_box_shows(d, box, main).all());
       // As a user's commands would come, from one shell.
       ASSERT_EQ(x.run({"sh", "-c",
-                       "xdotool windowminimize " + std::to_string(*box) + "; sleep " + gap +
+                       "xdotool windowminimize " + std::to_string(box) + "; sleep " + gap +
                            "; wmctrl -s 1"}),
                 0);
       ASSERT_TRUE(wait_until([&] { return current_desktop(d) == 1; }));
@@ -734,18 +749,18 @@ TEST(MessageBoxUnderWindowManagers, AReportMinimisedJustBeforeADesktopSwitchCome
         pause_ms(100);
         SCOPED_TRACE(look);
         const bool there = current_desktop(d) == 1;
-        const bool viewable = box_shows(d, *box, *main).viewable;
+        const bool viewable = box_shows(d, box, main).viewable;
         EXPECT_TRUE(there) << "the user was taken back";
         EXPECT_FALSE(viewable) << "shown on the other desktop";
         if (!there || viewable) break;
       }
       ASSERT_TRUE(run_until(x, {"wmctrl", "-s", "0"}, [&] { return current_desktop(d) == 0; }));
-      const BoxShows shows = wait_box_shows(d, *box, *main);
+      const BoxShows shows = wait_box_shows(d, box, main);
       EXPECT_TRUE(shows.all()) << describe(shows);
       if (!shows.all()) continue;  // the next gap with a program of its own
-      ASSERT_TRUE(x.send_keys(*box, {"y"}));
+      ASSERT_TRUE(x.send_keys(box, {"y"}));
       EXPECT_TRUE(p.wait_for_line("after 40", kPatienceMs)) << p.stderr_text();
-      ASSERT_TRUE(x.request_close(*main));
+      ASSERT_TRUE(x.request_close(main));
       EXPECT_EQ(p.wait_exit(kPatienceMs), 0) << p.stderr_text();
     }
   }
