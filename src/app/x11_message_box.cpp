@@ -1,7 +1,7 @@
 // The report box's wait: its events turned into answers and into what it
-// sees (message_box_return.h decides what to do about that), until it is
-// answered or its wait ends otherwise. Its window is x11_box_window.h, its
-// connection x11_box_connection.h.
+// sees (x11_box_sight.h; message_box_return.h decides what to do about that),
+// until it is answered or its wait ends otherwise. Its window is
+// x11_box_window.h, its connection x11_box_connection.h.
 #include "app/x11_message_box.h"
 
 #include <poll.h>
@@ -13,21 +13,18 @@
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
 
 #include "app/message_box_layout.h"
 #include "app/message_box_return.h"
 #include "app/session_end.h"
 #include "app/x11_box_connection.h"
+#include "app/x11_box_sight.h"
 #include "app/x11_box_window.h"
 
 // Last: X defines macros such as None and Bool.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-
-#include "app/x11_support.h"
 
 namespace ws {
 
@@ -91,12 +88,8 @@ class Box {
         owner_(owner),
         owned_(owner.load(std::memory_order_acquire)),
         window_(d_, caption, layout_, owned_),
-        atoms_(window_.atoms()) {
-    // The root tells of "show desktop" and of the virtual desktop shown.
-    const Window root = DefaultRootWindow(d_);
-    XSelectInput(d_, root, PropertyChangeMask);
-    read_root(atoms_.showing_desktop);
-    read_root(atoms_.current_desktop);
+        atoms_(window_.atoms()),
+        seen_(d_, window_) {
     window_.map();
   }
 
@@ -132,13 +125,8 @@ class Box {
         return on_button_release(ev.xbutton);
       case MapNotify:
       case UnmapNotify:
-        if (ev.xany.window == window_.id()) {
-          sight_.mapped = ev.type == MapNotify;
-          decide();
-        }
-        return std::nullopt;
       case PropertyNotify:
-        if (read_changed(ev.xproperty)) decide();
+        if (seen_.take(ev)) decide();
         return std::nullopt;
       case DestroyNotify:
         if (ev.xdestroywindow.window != window_.id()) return std::nullopt;
@@ -173,57 +161,16 @@ class Box {
     return std::nullopt;
   }
 
-  // The 32-bit values of a property (empty when it is missing).
-  std::vector<unsigned long> property(Window w, Atom name) {
-    return property_values(d_, w, name, AnyPropertyType, 32);
-  }
-
-  static std::optional<uint32_t> first(const std::vector<unsigned long>& values) {
-    if (values.empty()) return std::nullopt;
-    return static_cast<uint32_t>(values[0]);
-  }
-
-  // Reads again what a property change of the box or the root may have
-  // changed of the box's sight; whether it was one the box looks at.
-  bool read_changed(const XPropertyEvent& p) {
-    if (p.window != window_.id()) return read_root(p.atom);
-    if (p.atom == atoms_.wm_state) {
-      const auto state = first(property(window_.id(), atoms_.wm_state));
-      sight_.wm_state = !state                    ? BoxWmState::Missing
-                        : *state == WithdrawnState ? BoxWmState::Withdrawn
-                        : *state == IconicState    ? BoxWmState::Iconic
-                                                   : BoxWmState::Normal;
-    } else if (p.atom == atoms_.net_wm_state) {
-      const auto states = property(window_.id(), atoms_.net_wm_state);
-      sight_.hidden = std::find(states.begin(), states.end(), atoms_.hidden) != states.end();
-    } else if (p.atom == atoms_.wm_desktop) {
-      sight_.desktop = first(property(window_.id(), atoms_.wm_desktop));
-    } else {
-      return false;
-    }
-    return true;
-  }
-
-  bool read_root(Atom a) {
-    const Window root = DefaultRootWindow(d_);
-    if (a == atoms_.showing_desktop)
-      sight_.showing_desktop = first(property(root, a)) == 1u;
-    else if (a == atoms_.current_desktop)
-      sight_.current_desktop = first(property(root, a));
-    else
-      return false;
-    return true;
-  }
-
   // Decides again with what the box sees now, and carries it out.
   void decide() {
-    const BoxStep step = coming_back_.decide(sight_, now_ms());
+    const BoxSight& sight = seen_.sight();
+    const BoxStep step = coming_back_.decide(sight, now_ms());
     look_at_.reset();
     if (step.kind == BoxStep::Kind::LookAgain) look_at_ = step.at_ms;
     if (step.kind == BoxStep::Kind::ShowAgain) {
       const bool withdrawn =
-          sight_.wm_state == BoxWmState::Missing || sight_.wm_state == BoxWmState::Withdrawn;
-      window_.show_again(!sight_.mapped && withdrawn);
+          sight.wm_state == BoxWmState::Missing || sight.wm_state == BoxWmState::Withdrawn;
+      window_.show_again(!sight.mapped && withdrawn);
     }
   }
 
@@ -294,8 +241,8 @@ class Box {
   Window owned_;  // the window the box is transient for, once known
   BoxWindow window_;
   const BoxAtoms& atoms_;
+  BoxSightReader seen_;
   int pressed_ = -1;  // the button under a held mouse button, or -1
-  BoxSight sight_;
   BoxReturn coming_back_;
   // When the last decision asked to be made again.
   std::optional<int64_t> look_at_;

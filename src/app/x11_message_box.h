@@ -34,8 +34,9 @@
 // The box's parts: its connection (x11_box_connection.h, which also tells
 // the X error handlers whether a connection is a box's), its window and
 // hints (x11_box_window.h), its drawing (x11_box_drawing.h), its layout
-// (message_box_layout.h), the decision when it comes back
-// (message_box_return.h), and here its wait.
+// (message_box_layout.h), what it sees of itself and the root
+// (x11_box_sight.h), the decision when it comes back (message_box_return.h),
+// and here its wait.
 #pragma once
 
 #include <atomic>
