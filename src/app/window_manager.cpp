@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/window_context.h"
+#include "app/x11_box_connection.h"
 #include "screen/presenting.h"
 #include "screen/runtime.h"
 
@@ -38,6 +39,10 @@ struct WindowManagerSide::State {
   // window moved and sized over the screen, and where it was before.
   bool own_full_screen = false;
   int windowed_x = 0, windowed_y = 0;
+  // Whether a report box was open when follow last looked, and the
+  // manager's full screen as last read.
+  bool boxes_up = false;
+  bool manager_full_screen = false;
 };
 
 // The hook that Xlib calls, which reaches the part's state through the
@@ -143,12 +148,31 @@ void WindowManagerSide::follow() {
   const WindowContext& c = context_;
   State& wm = *state_;
   if (c.window == None) return;
+  // While report boxes are up a manager may leave full screen for them (i3
+  // does when a window over a full-screen one is activated, as a task bar
+  // or a pager does to answer a box): no change of the user's. The presenter
+  // then keeps its own full-screen state, and once the boxes are gone the
+  // manager is asked for it again.
+  const bool boxes = box_connection_open();
+  const bool boxes_gone = wm.boxes_up && !boxes;
+  // What the manager did while the boxes were up reached the server before
+  // they went: a round trip brings it in (the hook records it) to be taken
+  // as done for them.
+  if (boxes_gone) XSync(c.display, False);
+  const bool program_full_screen = c.rt.presenter.window_mode() != FullScreenMode::Windowed;
   if (wm.state_changed) {
     wm.state_changed = false;
     std::vector<unsigned long> states;
-    if (guarded([&] { states = window_states(c); }))
-      c.rt.presenter.window_manager_changed(window_manager_state(states, c.atoms.states));
+    if (guarded([&] { states = window_states(c); })) {
+      WindowManagerState seen = window_manager_state(states, c.atoms.states);
+      wm.manager_full_screen = seen.full_screen;
+      if (boxes || boxes_gone) seen.full_screen = program_full_screen;
+      c.rt.presenter.window_manager_changed(seen);
+    }
   }
+  wm.boxes_up = boxes;
+  if (boxes_gone && wm.manager_full_screen != program_full_screen)
+    request_full_screen(program_full_screen);
   if (wm.reparented) {
     wm.reparented = false;
     // A manager that has just taken the window on (at the start, or back

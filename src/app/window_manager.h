@@ -42,7 +42,10 @@ class WindowManagerSide {
   // Acts on what the hook recorded (after the window library's event
   // processing returned): reads the window's _NET_WM_STATE when it changed
   // and hands it to the presenter; when a manager has taken the window on
-  // again, tells it the full-screen state the program is in.
+  // again, tells it the full-screen state the program is in. While a report
+  // box is open the manager's full screen is not handed on (a manager may
+  // change it for the box's sake), and once the boxes are gone the manager
+  // is asked for the program's full-screen state should it show another.
   void follow();
   // Asks for full screen or the window: of the manager by the standard
   // client message (add or remove, never a toggle); while the window is not

@@ -22,11 +22,21 @@
 // A box taken from the screen while it waits comes back, whoever took it:
 // minimised, hidden, "show desktop", or unmapped by another client (with or
 // without a window manager); not while the user shows another virtual
-// desktop than the box's, where the manager shows it again on the way back.
+// desktop than the box's, but as soon as the user is back on it
+// (message_box_return.h).
 //
 // Once the program's window exists, the box is its transient window: the
 // window manager keeps it above that window in every state, full screen
-// included.
+// included. A box shown once the window exists has that hint, as all its
+// others, before its first mapping; one shown before gets it when the window
+// appears.
+//
+// The box's parts: its connection (x11_box_connection.h, which also tells
+// the X error handlers whether a connection is a box's), its window and
+// hints (x11_box_window.h), its drawing (x11_box_drawing.h), its layout
+// (message_box_layout.h), what it sees of itself and the root
+// (x11_box_sight.h), the decision when it comes back (message_box_return.h),
+// and here its wait.
 #pragma once
 
 #include <atomic>
@@ -34,19 +44,10 @@
 #include <string>
 #include <utility>
 
+#include "app/x11_box_connection.h"
 #include "screen/message_box.h"
 
-typedef struct _XDisplay Display;
-
 namespace ws {
-
-// Whether d is the connection of a box now open. Another client may destroy
-// a box between any two of its requests, or kill its connection; the request
-// that then fails must not end the program, so the process's X error
-// handlers let these connections' errors pass, and the IO error handler lets
-// such a connection's loss pass while the display can still be reached. Any
-// thread.
-bool is_box_connection(Display* d);
 
 // The presenter the real program uses. Its show() answers Unavailable when no
 // box can be shown (no display).

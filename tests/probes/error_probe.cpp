@@ -30,11 +30,18 @@
 //                      seconds and shows a question ("Late question") and a
 //                      notice ("Late notice"); prints "late question: " and
 //                      "late notice: " with each answer (yes, no, ok, none)
+//   error_probe crowd  prints "LIVE" on the page, then shows six questions at
+//                      once, "Crowd 1" to "Crowd 6", each from a thread of its
+//                      own; prints "crowd N: " with each answer as it comes,
+//                      "crowd answered" once all are, then runs statement
+//                      ends until the process is ended
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "screen/clock.h"
@@ -50,6 +57,20 @@ namespace {
 void say(const char* line) {
   std::printf("%s\n", line);
   std::fflush(stdout);
+}
+
+const char* answer_name(ws::BoxAnswer a) {
+  switch (a) {
+    case ws::BoxAnswer::Yes:
+      return "yes";
+    case ws::BoxAnswer::No:
+      return "no";
+    case ws::BoxAnswer::Ok:
+      return "ok";
+    case ws::BoxAnswer::Unavailable:
+      break;
+  }
+  return "none";
 }
 
 class ErrorProcedure final : public ws::Procedure {
@@ -184,27 +205,44 @@ class LateProcedure final : public ws::Procedure {
   }
 
  private:
-  static const char* name(ws::BoxAnswer a) {
-    switch (a) {
-      case ws::BoxAnswer::Yes:
-        return "yes";
-      case ws::BoxAnswer::No:
-        return "no";
-      case ws::BoxAnswer::Ok:
-        return "ok";
-      case ws::BoxAnswer::Unavailable:
-        break;
-    }
-    return "none";
-  }
-
   void late_boxes() {
     ws::sleep_real_ms(2000);
     const ws::BoxAnswer question = rt.boxes.show("Late question", "Go on?", ws::BoxKind::YesNo);
-    std::printf("late question: %s\n", name(question));
+    std::printf("late question: %s\n", answer_name(question));
     const ws::BoxAnswer notice = rt.boxes.show("Late notice", "Late", ws::BoxKind::Ok);
-    std::printf("late notice: %s\n", name(notice));
+    std::printf("late notice: %s\n", answer_name(notice));
     std::fflush(stdout);
+  }
+};
+
+class CrowdProcedure final : public ws::Procedure {
+ public:
+  using Procedure::Procedure;
+
+  void run() {
+    STMT(1, ws::set_screen_mode(rt, 12));
+    STMT(2, ws::set_window_title(rt, "crowd probe"));
+    STMT(3, ws::print_statement(rt, {ws::PrintItem::item("LIVE")}));
+    STMT(10, crowd());
+    STMT(11, say("crowd answered"));
+    LABEL(50, line_50);
+    STMT(51, rt.clock.sleep_ms(5));
+    GOTO_IF(52, true, line_50);
+  }
+
+ private:
+  void crowd() {
+    std::vector<std::thread> threads;
+    for (int n = 1; n <= 6; ++n) {
+      threads.emplace_back([this, n] {
+        const std::string number = std::to_string(n);
+        const ws::BoxAnswer a = rt.boxes.show("Crowd " + number, "Box " + number,
+                                              ws::BoxKind::YesNo);
+        std::printf("crowd %d: %s\n", n, answer_name(a));
+        std::fflush(stdout);
+      });
+    }
+    for (std::thread& t : threads) t.join();
   }
 };
 
@@ -215,6 +253,7 @@ void run_alert_procedure(ws::Runtime& rt) { AlertProcedure(rt).run(); }
 void run_divide_procedure(ws::Runtime& rt) { DivideProcedure(rt).run(); }
 void run_x_error_procedure(ws::Runtime& rt) { XErrorProcedure(rt).run(); }
 void run_titles_procedure(ws::Runtime& rt) { TitlesProcedure(rt).run(); }
+void run_crowd_procedure(ws::Runtime& rt) { CrowdProcedure(rt).run(); }
 
 }  // namespace
 
@@ -227,7 +266,8 @@ int main(int argc, char** argv) {
                {"signal", run_signal_procedure},
                {"xerror", run_x_error_procedure},
                {"titles", run_titles_procedure},
-               {"late", run_late_procedure}};
+               {"late", run_late_procedure},
+               {"crowd", run_crowd_procedure}};
   ws::ProgramProcedure procedure = nullptr;
   for (const auto& m : modes)
     if (argc > 1 && std::strcmp(argv[1], m.mode) == 0) procedure = m.procedure;
