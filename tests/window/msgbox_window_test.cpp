@@ -782,12 +782,6 @@ RgbImage page_of_stretched(const RgbImage& screen) {
   return page;
 }
 
-int off_palette_pixels(const RgbImage& img) {
-  int n = 0;
-  for (const uint32_t rgb : img.pixels) n += palette_index(rgb) < 0;
-  return n;
-}
-
 // The report boxes over the window in full screen: Alt+Enter, then Z=24 and
 // p'=-1, whose five reports the user answers Yes, each box activated first
 // as a task bar or a pager does it. Whatever the manager does with full

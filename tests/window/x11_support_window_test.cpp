@@ -206,7 +206,9 @@ TEST_F(WireHookTest, AChainedHookGetsEveryEventFilledInAndDropsWhatTheHookBelowD
     EXPECT_EQ(g_inner_seen.calls, 1) << c.what;
     EXPECT_EQ(g_inner_seen.type, c.type) << c.what;
     EXPECT_EQ(g_inner_seen.send_event, c.sent) << c.what;
-    if (c.type == ClientMessage) EXPECT_EQ(g_inner_seen.message, message_) << c.what;
+    if (c.type == ClientMessage) {
+      EXPECT_EQ(g_inner_seen.message, message_) << c.what;
+    }
     // The outer hook goes on exactly when the inner one kept the event, and
     // then sees it as the inner one did; the queue has what both kept.
     EXPECT_EQ(g_outer_seen.calls, c.inner_drops ? 0 : 1) << c.what;
