@@ -49,7 +49,7 @@ struct WindowHook::State {
 };
 
 // The hooks that Xlib calls, which reach the hook's state through the
-// window context.
+// published window side (window_hook()).
 struct WindowHookWire {
   static WindowHook::State& state() { return *window_hook().state_; }
   static const WindowContext& context() { return window_hook().context_; }

@@ -350,7 +350,7 @@ TEST_P(RestartingManager, AltEnterAndTheManagersOwnControlsWorkAfterARestart) {
   EXPECT_EQ(size_text(g), "640 x 480");
   EXPECT_TRUE(wait_state(window(), "FULLSCREEN", false));
   ASSERT_TRUE(x().start_window_manager()) << x().error();
-  sleep_ms(500);
+  ASSERT_TRUE(x().wait_managed(window(), kPatienceMs));
   g = settled(x(), window());
   EXPECT_FALSE(full_screen_size(g)) << size_text(g);
   EXPECT_FALSE(has_state(x().window_states(window()), "FULLSCREEN"));
