@@ -11,16 +11,9 @@
 #include "app/x11_message_box.h"
 #include "screen/clock.h"
 #include "screen/error_stream.h"
+#include "screen/leak_check.h"
 #include "screen/runtime.h"
 #include "screen/threads.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WS_LEAK_CHECK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
-#define WS_LEAK_CHECK 1
-#endif
-#endif
 
 #if defined(WS_LEAK_CHECK)
 // Sanitizer builds: what the GL driver allocates is the driver's. Mesa's

@@ -3,13 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define WS_LEAK_CHECK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
-#define WS_LEAK_CHECK 1
-#endif
-#endif
+#include "screen/leak_check.h"
 #if defined(WS_LEAK_CHECK)
 #include <sanitizer/lsan_interface.h>
 #endif
